@@ -1,0 +1,11 @@
+# Every target of the project links lm_warnings; warnings are errors.
+add_library(lm_warnings INTERFACE)
+target_compile_options(lm_warnings INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
+    -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough -Werror)
+
+if(LM_SANITIZE)
+    target_compile_options(lm_warnings INTERFACE
+        -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(lm_warnings INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: once in the normal build, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+export LANG=C.UTF-8
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLM_SANITIZE=ON
+cmake --build build-asan -j"$jobs"
+
+status=0
+echo "== normal build =="
+ctest --test-dir build --output-on-failure -j"$jobs" || status=1
+echo "== sanitizer build =="
+ctest --test-dir build-asan --output-on-failure -j"$jobs" || status=1
+exit $status

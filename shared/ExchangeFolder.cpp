@@ -1,0 +1,121 @@
+#include "ExchangeFolder.h"
+
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+namespace lm {
+
+namespace {
+
+constexpr std::string_view folderName = "data";
+constexpr std::string_view jobStem = "LMData";
+constexpr std::string_view nextStem = "LMPNext";
+constexpr std::string_view endStem = "LMPEnd";
+constexpr std::string_view jobExtension = ".ini";
+constexpr std::string_view answerExtension = ".ans";
+
+struct SetPattern {
+    std::string_view prefix;
+    std::string_view suffix;
+};
+
+SetPattern patternOf(ExchangeSet set) {
+    switch (set) {
+    case ExchangeSet::EndAnswers:
+        return {endStem, answerExtension};
+    case ExchangeSet::NextAnswers:
+        return {nextStem, answerExtension};
+    case ExchangeSet::Jobs:
+        return {jobStem, jobExtension};
+    }
+    return {};
+}
+
+bool matches(const std::string& name, const SetPattern& pattern) {
+    return name.size() >= pattern.prefix.size() + pattern.suffix.size() &&
+           name.starts_with(pattern.prefix) && name.ends_with(pattern.suffix);
+}
+
+std::string fileName(std::string_view stem, int display, std::string_view extension) {
+    std::string name(stem);
+    name += std::to_string(display);
+    name += extension;
+    return name;
+}
+
+} // namespace
+
+ExchangeFolder::ExchangeFolder(std::filesystem::path workDir) : m_workDir(std::move(workDir)) {}
+
+std::filesystem::path ExchangeFolder::folder() const { return m_workDir / folderName; }
+
+std::filesystem::path ExchangeFolder::jobPath(int display) const {
+    return folder() / fileName(jobStem, display, jobExtension);
+}
+
+std::filesystem::path ExchangeFolder::answerPath(AnswerKind kind, int display) const {
+    return folder() /
+           fileName(kind == AnswerKind::Next ? nextStem : endStem, display, answerExtension);
+}
+
+void ExchangeFolder::make() const {
+    std::error_code ignored;
+    std::filesystem::create_directory(folder(), ignored);
+}
+
+void ExchangeFolder::deleteSet(ExchangeSet set) const {
+    const SetPattern pattern = patternOf(set);
+    std::error_code error;
+    std::vector<std::filesystem::path> doomed;
+    for (std::filesystem::directory_iterator it(folder(), error), end; !error && it != end;
+         it.increment(error)) {
+        if (matches(it->path().filename().string(), pattern)) {
+            doomed.push_back(it->path());
+        }
+    }
+    for (const auto& path : doomed) {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+}
+
+WriteStatus ExchangeFolder::writeJob(int display, const JobLines& lines) const {
+    return lineFile::write(jobPath(display), std::vector<std::string>(lines.begin(), lines.end()));
+}
+
+JobHead ExchangeFolder::readJobHead(int display) const {
+    const std::filesystem::path path = jobPath(display);
+    const std::optional<std::vector<std::string>> lines = lineFile::read(path, 1);
+    if (!lines) {
+        std::error_code error;
+        const bool exists = std::filesystem::exists(path, error);
+        return {(!exists && !error) ? JobHead::Status::Missing : JobHead::Status::Unreadable, {}};
+    }
+    if (lines->empty()) {
+        return {JobHead::Status::Unreadable, {}};
+    }
+    return {JobHead::Status::Ok, lines->front()};
+}
+
+std::optional<std::vector<std::string>> ExchangeFolder::readJob(int display) const {
+    return lineFile::read(jobPath(display), std::tuple_size_v<JobLines>);
+}
+
+bool ExchangeFolder::writeAnswer(int display, AnswerKind kind, const std::string& jobHead) const {
+    std::string line = jobHead;
+    line += ',';
+    line += kind == AnswerKind::Next ? nextAnswerWord : endAnswerWord;
+    return lineFile::write(answerPath(kind, display), {line}) == WriteStatus::Ok;
+}
+
+Answer ExchangeFolder::readAnswer(AnswerKind kind, int display) const {
+    const std::optional<std::vector<std::string>> lines =
+        lineFile::read(answerPath(kind, display), 1);
+    if (!lines || lines->empty()) {
+        return {};
+    }
+    return Answer::parse(lines->front());
+}
+
+} // namespace lm

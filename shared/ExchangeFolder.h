@@ -1,0 +1,61 @@
+#pragma once
+
+#include "Answer.h"
+#include "JobLines.h"
+#include "LineFile.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lm {
+
+enum class AnswerKind { Next, End };
+
+// The three wildcard sets the control program deletes.
+enum class ExchangeSet { EndAnswers, NextAnswers, Jobs };
+
+struct JobHead {
+    enum class Status {
+        Ok,
+        Missing,   // no such file (or no Exchange folder)
+        Unreadable // locked, empty or unreadable: try again at the next poll
+    };
+    Status status = Status::Missing;
+    std::string line;
+};
+
+// The Exchange folder "data" under a working folder, and every file that passes through it:
+// job files LMData<n>.ini, next answers LMPNext<n>.ans, end answers LMPEnd<n>.ans.
+// Each file is written whole in one open-write-close and found by polling.
+class ExchangeFolder {
+public:
+    explicit ExchangeFolder(std::filesystem::path workDir);
+
+    const std::filesystem::path& workDir() const { return m_workDir; }
+    std::filesystem::path folder() const;
+    std::filesystem::path jobPath(int display) const;
+    std::filesystem::path answerPath(AnswerKind kind, int display) const;
+
+    // Failures are ignored: an existing folder, a read-only parent.
+    void make() const;
+    // Deletes every file of the set; no match and any failure are ignored.
+    void deleteSet(ExchangeSet set) const;
+
+    // Refuses values with line breaks or characters code page 932 cannot hold.
+    WriteStatus writeJob(int display, const JobLines& lines) const;
+    JobHead readJobHead(int display) const;
+    // Up to ten lines of the job file, or nothing when it cannot be read.
+    std::optional<std::vector<std::string>> readJob(int display) const;
+
+    // The job's first line as read, a comma and the answer word. False on failure.
+    bool writeAnswer(int display, AnswerKind kind, const std::string& jobHead) const;
+    // Both fields empty when the file is missing, unreadable or empty.
+    Answer readAnswer(AnswerKind kind, int display) const;
+
+private:
+    std::filesystem::path m_workDir;
+};
+
+} // namespace lm
