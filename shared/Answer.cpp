@@ -20,6 +20,8 @@ Answer Answer::parse(std::string_view line) {
     return answer;
 }
 
-double Answer::value() const { return numericValue(field1); }
+double Answer::value() const {
+    return numericValue(field1);
+}
 
 } // namespace lm

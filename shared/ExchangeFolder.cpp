@@ -48,7 +48,9 @@ std::string fileName(std::string_view stem, int display, std::string_view extens
 
 ExchangeFolder::ExchangeFolder(std::filesystem::path workDir) : m_workDir(std::move(workDir)) {}
 
-std::filesystem::path ExchangeFolder::folder() const { return m_workDir / folderName; }
+std::filesystem::path ExchangeFolder::folder() const {
+    return m_workDir / folderName;
+}
 
 std::filesystem::path ExchangeFolder::jobPath(int display) const {
     return folder() / fileName(jobStem, display, jobExtension);

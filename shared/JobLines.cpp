@@ -4,11 +4,16 @@
 
 namespace lm {
 
-std::string itemNumberLine(int row) { return " " + std::to_string(row) + " "; }
+std::string itemNumberLine(int row) {
+    return " " + std::to_string(row) + " ";
+}
 
 JobLines stopJob() {
-    return {"-1", std::string(vocabulary::kindText), "", std::string(vocabulary::moveLeft), "",
-            "白", "暗い青", "中", "　　", ""};
+    return {"-1",     std::string(vocabulary::kindText),
+            "",       std::string(vocabulary::moveLeft),
+            "",       "白",
+            "暗い青", "中",
+            "　　",   ""};
 }
 
 JobLines endJob() {

@@ -6,7 +6,9 @@ namespace {
 
 constexpr char32_t replacementCharacter = 0xFFFD;
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0U) == 0x80U;
+}
 
 } // namespace
 
@@ -74,7 +76,9 @@ std::string toUtf8(std::u32string_view text) {
     return result;
 }
 
-std::size_t characterCount(std::string_view utf8) { return toUtf32(utf8).size(); }
+std::size_t characterCount(std::string_view utf8) {
+    return toUtf32(utf8).size();
+}
 
 std::string bareName(std::string_view path) {
     const auto separator = path.find_last_of("\\/");

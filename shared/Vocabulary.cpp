@@ -38,7 +38,9 @@ constexpr std::array<Rgb, 16> palette{{{0x00, 0x00, 0x00},
 
 } // namespace
 
-std::optional<int> colourNumber(std::string_view word) { return positionOf(colourWords, word); }
+std::optional<int> colourNumber(std::string_view word) {
+    return positionOf(colourWords, word);
+}
 
 Rgb colourRgb(int number) {
     if (number < 0 || number >= colourCount) {
@@ -47,7 +49,9 @@ Rgb colourRgb(int number) {
     return palette[static_cast<std::size_t>(number)];
 }
 
-std::optional<int> speedPosition(std::string_view word) { return positionOf(speedWords, word); }
+std::optional<int> speedPosition(std::string_view word) {
+    return positionOf(speedWords, word);
+}
 
 std::vector<std::string> displayNumberTexts() {
     std::vector<std::string> texts;

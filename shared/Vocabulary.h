@@ -26,8 +26,8 @@ inline constexpr std::string_view defaultSpeed = "中";
 
 // Index = colour number of the standard 16-colour PC palette.
 inline constexpr std::array<std::string_view, 16> colourWords{
-    "黒",     "暗い青",     "暗い緑",       "暗いシアン", "暗い赤",       "暗いマゼンダ",
-    "暗い黄色", "明るい灰色", "暗い灰色",     "明るい青",   "明るい緑",     "明るいシアン",
+    "黒",       "暗い青",         "暗い緑",     "暗いシアン", "暗い赤",   "暗いマゼンダ",
+    "暗い黄色", "明るい灰色",     "暗い灰色",   "明るい青",   "明るい緑", "明るいシアン",
     "明るい赤", "明るいマゼンダ", "明るい黄色", "白"};
 inline constexpr int colourCount = static_cast<int>(colourWords.size());
 inline constexpr std::string_view defaultTextColour = "白";

@@ -28,7 +28,8 @@ QFont JapaneseFont::gothic(double points, bool bold) {
 }
 
 QFont JapaneseFont::proportionalGothic(double points, bool bold) {
-    QFont font = withFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")}, bold);
+    QFont font =
+        withFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")}, bold);
     font.setPointSizeF(points);
     return font;
 }

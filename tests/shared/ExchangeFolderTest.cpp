@@ -11,12 +11,12 @@ namespace {
 namespace fs = std::filesystem;
 
 // Code page 932 bytes of the words the job files carry.
-const std::string bunji = "\x95\xB6\x8E\x9A";    // 文字
-const std::string hidarie = "\x8D\xB6\x82\xD6";  // 左へ
-const std::string shiro = "\x94\x92";            // 白
+const std::string bunji = "\x95\xB6\x8E\x9A";           // 文字
+const std::string hidarie = "\x8D\xB6\x82\xD6";         // 左へ
+const std::string shiro = "\x94\x92";                   // 白
 const std::string kuraiAo = "\x88\xC3\x82\xA2\x90\xC2"; // 暗い青
-const std::string chuu = "\x92\x86";             // 中
-const std::string shuuryou = "\x8F\x49\x97\xB9"; // 終了
+const std::string chuu = "\x92\x86";                    // 中
+const std::string shuuryou = "\x8F\x49\x97\xB9";        // 終了
 const std::string zenkakuBlanks = "\x81\x40\x81\x40";
 const std::string crlf = "\r\n";
 
@@ -51,8 +51,8 @@ TEST_F(ExchangeFolderTest, MakeToleratesAnExistingFolderAndAMissingParent) {
 }
 
 TEST_F(ExchangeFolderTest, ItemJobForRowZeroIsByteExact) {
-    const JobLines job{itemNumberLine(0), "文字", "", "移動しない", "", "白", "黒", "中", "ABC",
-                       ""};
+    const JobLines job{
+        itemNumberLine(0), "文字", "", "移動しない", "", "白", "黒", "中", "ABC", ""};
     ASSERT_EQ(exchange.writeJob(1, job), WriteStatus::Ok);
     const std::string expected = " 0 " + crlf + bunji + crlf + crlf +
                                  "\x88\xDA\x93\xAE\x82\xB5\x82\xC8\x82\xA2" + crlf + crlf + shiro +
@@ -124,9 +124,9 @@ TEST_F(ExchangeFolderTest, MissingOrEmptyAnswersReportNothing) {
 }
 
 TEST_F(ExchangeFolderTest, DeletesEachSetAndKeepsEverythingElse) {
-    for (const char* name : {"LMPEnd1.ans", "LMPEnd16.ans", "LMPNext2.ans", "LMData1.ini",
-                             "LMData12.ini", "sample.jpg", "show.txt", "LMData1.txt",
-                             "XLMData1.ini"}) {
+    for (const char* name :
+         {"LMPEnd1.ans", "LMPEnd16.ans", "LMPNext2.ans", "LMData1.ini", "LMData12.ini",
+          "sample.jpg", "show.txt", "LMData1.txt", "XLMData1.ini"}) {
         touch(name);
     }
     exchange.deleteSet(ExchangeSet::EndAnswers);
@@ -182,16 +182,15 @@ TEST_P(AnswerParse, SplitsAtTheFirstComma) {
     EXPECT_EQ(answer.isEndWord(), GetParam().isEnd);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, AnswerParse,
-    ::testing::Values(AnswerCase{" 7 ,次へ", " 7 ", "次へ", 7, false},
-                      AnswerCase{" 0 ,表示終了", " 0 ", "表示終了", 0, true},
-                      AnswerCase{" 3 ,  表示終了", " 3 ", "表示終了", 3, true},
-                      AnswerCase{" 3 ,表示終", " 3 ", "表示終", 3, false},
-                      AnswerCase{" 3 ,", " 3 ", "", 3, false},
-                      AnswerCase{" 3 ", " 3 ", "", 3, false},
-                      AnswerCase{"a,b,c", "a", "b,c", 0, false},
-                      AnswerCase{"", "", "", 0, false}));
+INSTANTIATE_TEST_SUITE_P(Lines, AnswerParse,
+                         ::testing::Values(AnswerCase{" 7 ,次へ", " 7 ", "次へ", 7, false},
+                                           AnswerCase{" 0 ,表示終了", " 0 ", "表示終了", 0, true},
+                                           AnswerCase{" 3 ,  表示終了", " 3 ", "表示終了", 3, true},
+                                           AnswerCase{" 3 ,表示終", " 3 ", "表示終", 3, false},
+                                           AnswerCase{" 3 ,", " 3 ", "", 3, false},
+                                           AnswerCase{" 3 ", " 3 ", "", 3, false},
+                                           AnswerCase{"a,b,c", "a", "b,c", 0, false},
+                                           AnswerCase{"", "", "", 0, false}));
 
 } // namespace
 } // namespace lm

@@ -43,11 +43,10 @@ TEST_P(RoundHalfEven, RoundsHalvesToEven) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, RoundHalfEven,
-                         ::testing::Values(RoundCase{3.5, 4}, RoundCase{2.5, 2},
-                                           RoundCase{0.5, 0}, RoundCase{1.5, 2},
-                                           RoundCase{-2.5, -2}, RoundCase{-3.5, -4},
-                                           RoundCase{2.4, 2}, RoundCase{2.6, 3},
-                                           RoundCase{-0.4, 0}, RoundCase{7, 7}));
+                         ::testing::Values(RoundCase{3.5, 4}, RoundCase{2.5, 2}, RoundCase{0.5, 0},
+                                           RoundCase{1.5, 2}, RoundCase{-2.5, -2},
+                                           RoundCase{-3.5, -4}, RoundCase{2.4, 2},
+                                           RoundCase{2.6, 3}, RoundCase{-0.4, 0}, RoundCase{7, 7}));
 
 TEST(ToInt16, RefusesValuesOutsideTheSixteenBitRange) {
     EXPECT_EQ(toInt16(32767), std::optional<std::int16_t>(32767));

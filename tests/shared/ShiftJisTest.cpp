@@ -40,7 +40,10 @@ TEST(ShiftJisDecode, ReadsCodePage932) {
 }
 
 TEST(ShiftJisDecode, TurnsBytesThatDoNotDecodeIntoReplacementCharacters) {
-    EXPECT_EQ(ShiftJis::decode("A\x80" "B"), "A\uFFFD" "B");
+    EXPECT_EQ(ShiftJis::decode("A\x80"
+                               "B"),
+              "A\uFFFD"
+              "B");
     EXPECT_EQ(ShiftJis::decode("\x95"), "\uFFFD"); // first byte of a pair, cut off
     EXPECT_EQ(ShiftJis::decode(std::string("\0", 1)), std::string("\0", 1));
 }

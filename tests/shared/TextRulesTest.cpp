@@ -35,14 +35,13 @@ TEST_P(BareName, IsTheTextAfterTheLastSeparator) {
     EXPECT_EQ(bareName(GetParam().path), GetParam().name);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, BareName,
-    ::testing::Values(BareNameCase{"C:\\pic\\sample.jpg", "sample.jpg"},
-                      BareNameCase{"/home/op/pic/sample.jpg", "sample.jpg"},
-                      BareNameCase{"sample.jpg", "sample.jpg"},
-                      BareNameCase{"C:\\mixed/dir\\表.jpg", "表.jpg"},
-                      BareNameCase{"dir/", ""}, BareNameCase{"", ""},
-                      BareNameCase{"\\\\server\\share\\a.gif", "a.gif"}));
+INSTANTIATE_TEST_SUITE_P(Paths, BareName,
+                         ::testing::Values(BareNameCase{"C:\\pic\\sample.jpg", "sample.jpg"},
+                                           BareNameCase{"/home/op/pic/sample.jpg", "sample.jpg"},
+                                           BareNameCase{"sample.jpg", "sample.jpg"},
+                                           BareNameCase{"C:\\mixed/dir\\表.jpg", "表.jpg"},
+                                           BareNameCase{"dir/", ""}, BareNameCase{"", ""},
+                                           BareNameCase{"\\\\server\\share\\a.gif", "a.gif"}));
 
 TEST(HasLineBreak, FindsCrAndLf) {
     EXPECT_FALSE(hasLineBreak("お知らせ"));

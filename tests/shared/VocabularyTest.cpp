@@ -16,17 +16,13 @@ TEST_P(ColourLookup, GivesTheFirstExactMatchOrNone) {
     EXPECT_EQ(colourNumber(GetParam().word), GetParam().number);
 }
 
-INSTANTIATE_TEST_SUITE_P(Words, ColourLookup,
-                         ::testing::Values(ColourCase{"黒", 0}, ColourCase{"白", 15},
-                                           ColourCase{"明るい灰色", 7},
-                                           ColourCase{"暗い灰色", 8},
-                                           ColourCase{"暗い青", 1},
-                                           ColourCase{"明るい赤", 12},
-                                           ColourCase{"白 ", std::nullopt},
-                                           ColourCase{" 白", std::nullopt},
-                                           ColourCase{"ホワイト", std::nullopt},
-                                           ColourCase{"", std::nullopt},
-                                           ColourCase{"暗いマゼンタ", std::nullopt}));
+INSTANTIATE_TEST_SUITE_P(
+    Words, ColourLookup,
+    ::testing::Values(ColourCase{"黒", 0}, ColourCase{"白", 15}, ColourCase{"明るい灰色", 7},
+                      ColourCase{"暗い灰色", 8}, ColourCase{"暗い青", 1},
+                      ColourCase{"明るい赤", 12}, ColourCase{"白 ", std::nullopt},
+                      ColourCase{" 白", std::nullopt}, ColourCase{"ホワイト", std::nullopt},
+                      ColourCase{"", std::nullopt}, ColourCase{"暗いマゼンタ", std::nullopt}));
 
 TEST(ColourWords, AreInNumberOrderAndEachFindsItsOwnNumber) {
     ASSERT_EQ(colourWords.size(), 16U);

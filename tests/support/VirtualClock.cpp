@@ -26,7 +26,9 @@ void VirtualClock::scheduleChanged(Timer& timer) {
     }
 }
 
-void VirtualClock::timerDestroyed(Timer& timer) { m_timers.erase(&timer); }
+void VirtualClock::timerDestroyed(Timer& timer) {
+    m_timers.erase(&timer);
+}
 
 Timer* VirtualClock::nextDue(std::int64_t limit) {
     Timer* next = nullptr;
@@ -66,7 +68,9 @@ void VirtualClock::advanceTo(std::int64_t time) {
     }
 }
 
-void VirtualClock::advance(std::int64_t ms) { advanceTo(m_now + ms); }
+void VirtualClock::advance(std::int64_t ms) {
+    advanceTo(m_now + ms);
+}
 
 bool VirtualClock::advanceUntil(const std::function<bool()>& condition, std::int64_t ms) {
     const std::int64_t limit = m_now + ms;

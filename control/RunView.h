@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+namespace lm {
+
+// What the run controller reads from and shows in the control window.
+class RunView {
+public:
+    virtual ~RunView() = default;
+
+    // Current texts of the window's choice lists, read at the moment they matter.
+    virtual std::string movementText() const = 0;     // ComboTMove
+    virtual std::string speedText() const = 0;        // ComboTSpeed
+    virtual std::string displayCountText() const = 0; // ComboNum
+    virtual bool repeatChecked() const = 0;           // Check1
+
+    virtual void setShowingVisible(bool visible) = 0;                // lblDisplay
+    virtual void setComputerCaption(const std::string& caption) = 0; // lblCon
+    virtual void setLineCaption(const std::string& caption) = 0;     // lblNum
+    virtual void markStarterStopped() = 0;                           // lblNum turns bright red
+
+    // Job files could not be written (empty: writing works again). Shown without blocking.
+    virtual void setJobWriteProblem(const std::string& problem) = 0;
+};
+
+} // namespace lm
