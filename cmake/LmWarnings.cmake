@@ -9,3 +9,11 @@ if(LM_SANITIZE)
         -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(lm_warnings INTERFACE -fsanitize=address,undefined)
 endif()
+
+if(LM_FUZZ)
+    # Coverage for libFuzzer in every library; the fuzz targets add the fuzzer's main.
+    target_compile_options(lm_warnings INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+        -fno-omit-frame-pointer)
+    target_link_options(lm_warnings INTERFACE -fsanitize=address,undefined)
+endif()

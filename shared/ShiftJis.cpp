@@ -24,7 +24,7 @@ public:
     Converter& operator=(const Converter&) = delete;
 
     // Converts as much as it can; returns false at the first sequence it cannot convert,
-    // with `input` pointing at it.
+    // with `input` pointing at it. The converter is left reset for the next call.
     bool convert(std::string_view& input, std::string& output) {
         std::array<char, 256> buffer{};
         while (!input.empty()) {
@@ -75,7 +75,7 @@ std::optional<std::string> ShiftJis::encode(std::string_view utf8) {
     // Text that is not valid UTF-8 holds U+FFFD here, which code page 932 lacks.
     const std::u32string wanted = foldJisTwins(toUtf32(utf8));
     const std::string folded = toUtf8(wanted);
-    Converter converter("CP932", "UTF-8");
+    static thread_local Converter converter("CP932", "UTF-8");
     std::string_view input = folded;
     std::string bytes;
     if (!converter.convert(input, bytes)) {
@@ -90,7 +90,7 @@ std::optional<std::string> ShiftJis::encode(std::string_view utf8) {
 }
 
 std::string ShiftJis::decode(std::string_view bytes) {
-    Converter converter("UTF-8", "CP932");
+    static thread_local Converter converter("UTF-8", "CP932");
     std::string text;
     text.reserve(bytes.size() * 2);
     std::string_view input = bytes;
