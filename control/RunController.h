@@ -1,0 +1,116 @@
+#pragma once
+
+#include "ExchangeFolder.h"
+#include "ItemTable.h"
+#include "LineFile.h"
+#include "MessageBoxes.h"
+#include "RunView.h"
+#include "Timer.h"
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace lm {
+
+// The show run controller and the stop and end commands of the control window.
+//
+// It plays the show list on the display programs through the Exchange folder: Timer0, the
+// display starter, switches the display watchers Timer1 ... Timer16 on one after another;
+// watcher 1 feeds display 1 on its end answers, watcher n feeds display n on the next answers of
+// display n - 1. It owns its seventeen timers: the window binds each to a lm::QtTimer, tests to
+// a virtual clock. Every handler is a plain call; none of them blocks except the message boxes.
+//
+// Job files that cannot be written (the Exchange folder is missing or refuses them, or a value
+// cannot be carried) never stop the show and never raise a message box at a tick: the window's
+// job-write indicator (RunView::setJobWriteProblem) names the displays concerned, and is
+// cleared as soon as every display's last job was written again.
+class RunController {
+public:
+    static constexpr int timerCount = 17;         // Timer0 ... Timer16
+    static constexpr int displayCount = 16;       // every display number gets stop and end jobs
+    static constexpr int watcherIntervalMs = 100; // answer polling of every watcher
+    static constexpr int paceUnitMs = 100;        // start pace = SpeedFactor x this
+    static constexpr int defaultSpeedFactor = 30; // "中", when no speed word was ever known
+
+    static constexpr std::string_view warningTitle = "注意！";
+    // Two lines joined by CR LF; a message box shows them as two lines.
+    static constexpr std::string_view tooFewItemsText =
+        "２項目以上の動作（文字や画像）を\r\n設定して下さい。";
+    static constexpr std::string_view endQuestionText =
+        "表示プログラムを終了させます。よろしいですか？";
+    static constexpr std::string_view endQuestionTitle = "表示プログラムの終了";
+
+    // currentDir is CurrentDir, the control program's working folder taken at start-up.
+    RunController(ItemTable& table, const std::filesystem::path& currentDir, RunView& view,
+                  MessageBoxes& boxes);
+    RunController(const RunController&) = delete;
+    RunController& operator=(const RunController&) = delete;
+
+    // Timer0 (the display starter) and Timer1 ... Timer16 (the display watchers). Each handler
+    // is already set; all start with interval 0.
+    Timer& timer(int number);
+    const ExchangeFolder& exchange() const { return m_exchange; }
+
+    // "表示させる": starts a show, or refuses it with a warning and leaves everything idle.
+    void cmdDisplay_Click();
+    // "表示を止める": blanks every display with stop jobs and switches every timer off. Run first
+    // by every change of the show list and every show-file load or save.
+    void cmdStop_Click();
+    // "表示プログラムをすべて終了させる": after Yes, switches every timer off and writes the end
+    // job for every display. True when the operator said Yes.
+    bool mnuLMEnd_Click();
+
+    // One tick of the starter, of watcher 1, and of watcher n (2 to 16). The timers call them.
+    void Timer0_Timer();
+    void Timer1_Timer();
+    void watcherTimer(int n);
+
+    // The job files. Each returns how the write went and updates the job-write indicator.
+    WriteStatus WriteItemJob(int n);
+    WriteStatus WriteStopJob(int n);
+    WriteStatus WriteEndJob(int n);
+
+    // Why a show cannot start now (the warning text), or empty. cmdDisplay_Click asks it after
+    // the item-count check.
+    std::string startProblem() const;
+
+    // Run state, for the window's tests and the controller's own.
+    int SendRow(int n) const;
+    int StartCounter() const { return m_StartCounter; }
+    int SpeedFactor() const { return m_SpeedFactor; }
+    bool StillShow() const { return m_StillShow; }
+    int LastStillAnswer(int n) const; // displays 2, 3 and 4
+    // The text last given to RunView::setJobWriteProblem (empty: all writes work).
+    const std::string& jobWriteProblem() const { return m_jobWriteProblem; }
+
+private:
+    void switchAllTimersOff();
+    void sendToDisplayOne();
+    void handOver(int n);
+    bool rowIsStillPicture(int row) const;
+    JobLines itemJob(int n) const;
+    // Writes and records the outcome; reportJobWrites() then tells the window once.
+    WriteStatus writeJob(int n, const JobLines& lines);
+    void reportJobWrites();
+
+    ItemTable& m_table;
+    ExchangeFolder m_exchange;
+    RunView& m_view;
+    MessageBoxes& m_boxes;
+
+    std::array<Timer, timerCount> m_timers{};
+    std::array<int, displayCount + 1> m_SendRow{};
+    int m_StartCounter = 0;
+    int m_SpeedFactor = 0;
+    bool m_StillShow = false;
+    // -1: no still picture released yet, so a first repeated report for row 0 counts.
+    std::array<int, 3> m_LastStillAnswer{-1, -1, -1};
+
+    // How the last job write to each display went (index 0 unused).
+    std::array<WriteStatus, displayCount + 1> m_jobWrites{};
+    std::string m_jobWriteProblem;
+};
+
+} // namespace lm

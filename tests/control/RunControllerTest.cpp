@@ -1,0 +1,698 @@
+#include "RunController.h"
+
+#include "FakeMessageBoxes.h"
+#include "FakeRunView.h"
+#include "TempDir.h"
+#include "VirtualClock.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace lm {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Code page 932 bytes, written out so the checks do not lean on the encoder under test.
+const std::string crlf = "\r\n";
+const std::string bunji = "\x95\xB6\x8E\x9A";                              // 文字
+const std::string shuuryou = "\x8F\x49\x97\xB9";                           // 終了
+const std::string hidarie = "\x8D\xB6\x82\xD6";                            // 左へ
+const std::string idoushinai = "\x88\xDA\x93\xAE\x82\xB5\x82\xC8\x82\xA2"; // 移動しない
+const std::string shiro = "\x94\x92";                                      // 白
+const std::string kuro = "\x8D\x95";                                       // 黒
+const std::string kuraiAo = "\x88\xC3\x82\xA2\x90\xC2";                    // 暗い青
+const std::string chuu = "\x92\x86";                                       // 中
+const std::string zenkakuBlanks = "\x81\x40\x81\x40";                      // two ideographic spaces
+
+const std::string stopJobBytes = "-1" + crlf + bunji + crlf + crlf + hidarie + crlf + crlf + shiro +
+                                 crlf + kuraiAo + crlf + chuu + crlf + zenkakuBlanks + crlf + crlf;
+const std::string endJobBytes = "-1" + crlf + shuuryou + crlf + crlf + hidarie + crlf + crlf +
+                                shiro + crlf + kuraiAo + crlf + chuu + crlf + zenkakuBlanks + crlf +
+                                crlf;
+
+ItemTable::Row textRow(const std::string& text) {
+    return {"文字", text, "移動しない", "白", "黒", "中", "", "", "", "", ""};
+}
+
+ItemTable::Row pictureRow(const std::string& file, const std::string& movement) {
+    return {"画像", "", movement, "白", "黒", "中", file, "", "", "", ""};
+}
+
+class RunControllerTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    ItemTable table;
+    test::FakeRunView view;
+    test::FakeMessageBoxes boxes;
+    test::VirtualClock clock;
+    RunController controller{table, dir.path(), view, boxes};
+    const ExchangeFolder& exchange = controller.exchange();
+
+    void SetUp() override {
+        exchange.make();
+        for (int n = 0; n < RunController::timerCount; ++n) {
+            clock.attach(controller.timer(n));
+        }
+    }
+
+    void addTexts(int count) {
+        for (int i = 0; i < count; ++i) {
+            table.append(textRow("item" + std::to_string(i)));
+        }
+    }
+
+    std::string head(int display) const { return exchange.readJobHead(display).line; }
+    std::vector<std::string> job(int display) const {
+        return exchange.readJob(display).value_or(std::vector<std::string>{});
+    }
+    std::string bytesOf(const fs::path& path) const {
+        return lineFile::readBytes(path).value_or("<missing>");
+    }
+    bool exists(const fs::path& path) const { return fs::exists(path); }
+    fs::path endAnswer(int display) const { return exchange.answerPath(AnswerKind::End, display); }
+    fs::path nextAnswer(int display) const {
+        return exchange.answerPath(AnswerKind::Next, display);
+    }
+
+    // What the display programs would write.
+    void reportEnd(int item) const {
+        exchange.writeAnswer(1, AnswerKind::End, itemNumberLine(item));
+    }
+    void reportNext(int display, int item) const {
+        exchange.writeAnswer(display, AnswerKind::Next, itemNumberLine(item));
+    }
+
+    bool anyTimerActive() {
+        for (int n = 0; n < RunController::timerCount; ++n) {
+            if (controller.timer(n).isActive()) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Starts the show at "速く" and runs until watcher n has been switched on.
+    void startFastUntilWatcher(int n) {
+        view.speed = "速く";
+        controller.cmdDisplay_Click();
+        clock.advanceTo(clock.now() + (n + 1) * 1000);
+        ASSERT_TRUE(controller.timer(n).isActive());
+    }
+};
+
+TEST_F(RunControllerTest, OneItemIsRefusedAndNothingIsWritten) {
+    addTexts(1);
+    controller.cmdDisplay_Click();
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(boxes.shown[0].text, "２項目以上の動作（文字や画像）を\r\n設定して下さい。");
+    EXPECT_EQ(boxes.shown[0].title, "注意！");
+    EXPECT_FALSE(boxes.shown[0].question);
+    EXPECT_FALSE(view.showingVisible);
+    clock.advance(60'000);
+    EXPECT_FALSE(anyTimerActive());
+    for (int n = 1; n <= 16; ++n) {
+        EXPECT_FALSE(exists(exchange.jobPath(n))) << n;
+    }
+}
+
+TEST_F(RunControllerTest, PaceOfMediumSwitchesWatcherNOnAtTickNPlusOne) {
+    addTexts(3);
+    controller.cmdDisplay_Click();
+    EXPECT_TRUE(view.showingVisible);
+    EXPECT_EQ(controller.SpeedFactor(), 30);
+    EXPECT_EQ(controller.timer(0).interval(), 3000);
+
+    for (int n = 1; n <= 16; ++n) {
+        const std::int64_t on = (n + 1) * 3000;
+        clock.advanceTo(on - 1);
+        EXPECT_FALSE(controller.timer(n).isActive()) << n;
+        clock.advanceTo(on);
+        EXPECT_TRUE(controller.timer(n).isActive()) << n;
+        EXPECT_EQ(controller.timer(n).interval(), 100);
+    }
+    EXPECT_FALSE(view.lineCaptionRed);
+    clock.advanceTo(18 * 3000 - 1);
+    EXPECT_TRUE(controller.timer(0).isActive());
+    EXPECT_FALSE(view.lineCaptionRed);
+    clock.advanceTo(18 * 3000);
+    EXPECT_FALSE(controller.timer(0).isActive());
+    EXPECT_TRUE(view.lineCaptionRed);
+}
+
+TEST_F(RunControllerTest, WatcherOneSendsRowZeroAtItsFirstTick) {
+    addTexts(2);
+    controller.cmdDisplay_Click();
+    clock.advanceTo(6099);
+    EXPECT_FALSE(exists(exchange.jobPath(1)));
+    clock.advanceTo(6100);
+    EXPECT_EQ(head(1), " 0 ");
+    EXPECT_EQ(view.computerCaption, " 2");
+    EXPECT_EQ(view.lineCaption, " 1");
+}
+
+struct PaceCase {
+    std::string name;
+    std::string earlierSpeed; // a started show before, or empty
+    std::string speed;
+    int paceMs;
+};
+
+class RunControllerPace : public RunControllerTest,
+                          public ::testing::WithParamInterface<PaceCase> {};
+
+TEST_P(RunControllerPace, StartPaceFollowsTheSpeedWord) {
+    addTexts(2);
+    if (!GetParam().earlierSpeed.empty()) {
+        view.speed = GetParam().earlierSpeed;
+        controller.cmdDisplay_Click();
+    }
+    view.speed = GetParam().speed;
+    controller.cmdDisplay_Click();
+    EXPECT_EQ(controller.timer(0).interval(), GetParam().paceMs);
+    EXPECT_TRUE(controller.timer(0).isActive());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SpeedWords, RunControllerPace,
+    ::testing::Values(PaceCase{"Fast", "", "速く", 1000},
+                      PaceCase{"RatherFast", "", "やや速く", 2000},
+                      PaceCase{"Medium", "", "中", 3000},
+                      PaceCase{"RatherSlow", "", "やや遅く", 4000},
+                      PaceCase{"Slow", "", "遅く", 5000},
+                      // An unknown word keeps the last pace, and before any known one uses "中".
+                      PaceCase{"UnknownFirst", "", "とても速く", 3000},
+                      PaceCase{"UnknownAfterSlow", "遅く", "中 ", 5000},
+                      PaceCase{"EmptyAfterFast", "速く", "", 1000}),
+    [](const auto& testCase) { return testCase.param.name; });
+
+TEST_F(RunControllerTest, ThreeItemsWithoutRepetitionEndWithWatcherOneOff) {
+    addTexts(3);
+    startFastUntilWatcher(1);
+    clock.advance(100);
+    EXPECT_EQ(job(1)[jobLine::text], "item0");
+    for (int row = 0; row < 3; ++row) {
+        ASSERT_EQ(head(1), itemNumberLine(row));
+        EXPECT_EQ(view.lineCaption, " " + std::to_string(row + 1));
+        reportEnd(row);
+        clock.advance(100);
+        EXPECT_FALSE(exists(endAnswer(1))) << row;
+    }
+    EXPECT_EQ(head(1), " 2 ");
+    EXPECT_FALSE(controller.timer(1).isActive());
+    EXPECT_EQ(controller.SendRow(1), 4);
+}
+
+TEST_F(RunControllerTest, RepetitionSendsRowZero100msAfterTheLastEndAnswer) {
+    addTexts(3);
+    view.repeat = true;
+    startFastUntilWatcher(1);
+    clock.advance(100);
+    reportEnd(0);
+    clock.advance(100);
+    reportEnd(1);
+    clock.advance(100);
+    ASSERT_EQ(head(1), " 2 ");
+    reportEnd(2);
+    clock.advance(100); // this tick takes the answer
+    EXPECT_FALSE(exists(endAnswer(1)));
+    EXPECT_EQ(head(1), " 2 ");
+    EXPECT_TRUE(controller.timer(0).isActive());
+    EXPECT_EQ(controller.StartCounter(), 0);
+    clock.advance(100);
+    EXPECT_EQ(head(1), " 0 ");
+    EXPECT_EQ(view.lineCaption, " 1");
+    EXPECT_TRUE(controller.timer(1).isActive());
+}
+
+TEST_F(RunControllerTest, EndAnswersThatDoNotFitStayAndAreIgnored) {
+    addTexts(3);
+    startFastUntilWatcher(1);
+    clock.advance(100);
+    ASSERT_EQ(head(1), " 0 ");
+    // Not the item last sent, then the right item without the end word.
+    reportEnd(1);
+    clock.advance(500);
+    EXPECT_EQ(head(1), " 0 ");
+    EXPECT_TRUE(exists(endAnswer(1)));
+    lineFile::writeBytes(endAnswer(1), " 0 ,\x95\x5C\x8E\xA6\r\n"); // " 0 ,表示", half written
+    clock.advance(500);
+    EXPECT_EQ(head(1), " 0 ");
+    EXPECT_TRUE(exists(endAnswer(1)));
+    reportEnd(0);
+    clock.advance(100);
+    EXPECT_EQ(head(1), " 1 ");
+}
+
+TEST_F(RunControllerTest, DisplayTwoGetsEachRowOnTheNextAnswerForIt) {
+    addTexts(3);
+    startFastUntilWatcher(2);
+    EXPECT_FALSE(exists(exchange.jobPath(2)));
+    reportNext(1, 0);
+    clock.advance(100);
+    EXPECT_EQ(head(2), " 0 ");
+    EXPECT_FALSE(exists(nextAnswer(1)));
+
+    // A second report for 0 is left in place and ignored.
+    reportNext(1, 0);
+    clock.advance(1000);
+    EXPECT_EQ(head(2), " 0 ");
+    EXPECT_TRUE(exists(nextAnswer(1)));
+
+    reportNext(1, 1);
+    clock.advance(100);
+    EXPECT_EQ(head(2), " 1 ");
+    EXPECT_EQ(controller.SendRow(2), 2);
+}
+
+TEST_F(RunControllerTest, AnAnswerWithAnEmptyFirstFieldIsIgnored) {
+    addTexts(2);
+    startFastUntilWatcher(2);
+    lineFile::writeBytes(nextAnswer(1), ",\x8E\x9F\x82\xD6\r\n");
+    clock.advance(500);
+    EXPECT_FALSE(exists(exchange.jobPath(2)));
+    EXPECT_TRUE(exists(nextAnswer(1)));
+}
+
+class RunControllerStillRule : public RunControllerTest,
+                               public ::testing::WithParamInterface<int> {};
+
+// Watchers 2, 3 and 4 send a still picture at once on a repeated report; the others wait.
+TEST_P(RunControllerStillRule, RepeatedReportReleasesAFollowingStillPictureOnlyForWatchers2To4) {
+    const int n = GetParam();
+    table.append(textRow("a"));
+    table.append(pictureRow("still.jpg", "移動しない"));
+    table.append(textRow("b"));
+    startFastUntilWatcher(n);
+    reportNext(n - 1, 0);
+    clock.advance(100);
+    ASSERT_EQ(head(n), " 0 ");
+    reportNext(n - 1, 0);
+    clock.advance(100);
+    if (n <= 4) {
+        EXPECT_EQ(head(n), " 1 ");
+        EXPECT_FALSE(exists(nextAnswer(n - 1)));
+        EXPECT_EQ(controller.LastStillAnswer(n), 0);
+    } else {
+        EXPECT_EQ(head(n), " 0 ");
+        EXPECT_TRUE(exists(nextAnswer(n - 1)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Watchers, RunControllerStillRule, ::testing::Values(2, 3, 4, 5, 16));
+
+TEST_F(RunControllerTest, AStillPictureReleaseFromAnEarlierShowDoesNotHoldUpTheNext) {
+    table.append(textRow("a"));
+    table.append(pictureRow("still.jpg", "移動しない"));
+    for (int show = 0; show < 2; ++show) {
+        startFastUntilWatcher(2);
+        EXPECT_EQ(controller.LastStillAnswer(2), -1) << show;
+        reportNext(1, 0);
+        clock.advance(100);
+        reportNext(1, 0);
+        clock.advance(100);
+        EXPECT_EQ(head(2), " 1 ") << show;
+        controller.cmdStop_Click();
+    }
+}
+
+TEST_F(RunControllerTest, TheSameRepeatedReportReleasesAStillPictureOnlyOnce) {
+    // In the second round display 2 gets row 0 again; the report for 0 already released
+    // the still picture in this show, so it waits for the report for 1.
+    table.append(textRow("a"));
+    table.append(pictureRow("still.jpg", "移動しない"));
+    view.repeat = true;
+    startFastUntilWatcher(2);
+    reportNext(1, 0);
+    clock.advance(100);
+    reportNext(1, 0);
+    clock.advance(100);
+    ASSERT_EQ(head(2), " 1 ");
+    reportNext(1, 0); // display 1 begins the list again
+    clock.advance(100);
+    ASSERT_EQ(head(2), " 0 ");
+    reportNext(1, 0);
+    clock.advance(500);
+    EXPECT_EQ(head(2), " 0 ");
+    EXPECT_TRUE(exists(nextAnswer(1)));
+    reportNext(1, 1);
+    clock.advance(100);
+    EXPECT_EQ(head(2), " 1 ");
+}
+
+TEST_F(RunControllerTest, AfterTheWholeListWithoutRepetitionTheRowAfterTheLastIsSentEmpty) {
+    addTexts(2);
+    view.movement = "左へ";
+    startFastUntilWatcher(2);
+    for (int row = 0; row < 2; ++row) {
+        reportNext(1, row);
+        clock.advance(100);
+    }
+    ASSERT_EQ(controller.SendRow(2), 2);
+    reportNext(1, 0);
+    clock.advance(100);
+    EXPECT_EQ(job(2),
+              (std::vector<std::string>{" 2 ", "", "", "左へ", "", "", "", "速く", "", ""}));
+    EXPECT_EQ(controller.SendRow(2), 3);
+    EXPECT_FALSE(controller.timer(2).isActive());
+}
+
+TEST_F(RunControllerTest, WatcherNBeginsAgainWhenItsPredecessorReportsRowZeroWithRepetition) {
+    addTexts(2);
+    view.repeat = true;
+    startFastUntilWatcher(3);
+    reportNext(2, 0);
+    clock.advance(100);
+    reportNext(2, 1);
+    clock.advance(100);
+    ASSERT_EQ(head(3), " 1 ");
+    reportNext(2, 0);
+    clock.advance(100);
+    EXPECT_EQ(head(3), " 0 ");
+    EXPECT_EQ(controller.SendRow(3), 1);
+    EXPECT_TRUE(controller.timer(3).isActive());
+}
+
+TEST_F(RunControllerTest, StillShowOfThreePicturesMovesEveryDisplayOneRowPerEndAnswer) {
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+        table.append(pictureRow(name, "移動しない"));
+    }
+    controller.cmdDisplay_Click();
+    EXPECT_TRUE(controller.StillShow());
+    clock.advanceTo(3000); // the first starter tick already switches watcher 1 on
+    EXPECT_TRUE(controller.timer(1).isActive());
+    clock.advanceTo(3100);
+    for (int n = 1; n <= 16; ++n) {
+        const int row = (25 - n) % 3;
+        EXPECT_EQ(head(n), itemNumberLine(row)) << n;
+    }
+    EXPECT_EQ(head(2), " 2 ");
+    EXPECT_EQ(head(3), " 1 ");
+    EXPECT_EQ(head(4), " 0 ");
+    EXPECT_EQ(job(2)[jobLine::picture], "c.jpg");
+
+    reportEnd(0);
+    clock.advance(100);
+    for (int n = 1; n <= 16; ++n) {
+        EXPECT_EQ(head(n), itemNumberLine((26 - n) % 3)) << n;
+    }
+    // The starter keeps switching only watcher 1 on, until the show is stopped.
+    clock.advance(100'000);
+    EXPECT_TRUE(controller.timer(0).isActive());
+    EXPECT_FALSE(view.lineCaptionRed);
+    for (int n = 2; n <= 16; ++n) {
+        EXPECT_FALSE(controller.timer(n).isActive()) << n;
+    }
+}
+
+TEST_F(RunControllerTest, TickingRepeatAfterAStillShowRanThroughStartsItAgain) {
+    table.append(pictureRow("a.jpg", "移動しない"));
+    table.append(pictureRow("b.jpg", "移動しない"));
+    controller.cmdDisplay_Click();
+    clock.advanceTo(3100);
+    reportEnd(0);
+    clock.advance(100);
+    reportEnd(1);
+    clock.advance(100);
+    ASSERT_EQ(controller.SendRow(1), 3);
+    ASSERT_FALSE(controller.timer(1).isActive());
+    view.repeat = true;
+    clock.advanceTo(6000); // the starter switches watcher 1 on again
+    ASSERT_TRUE(controller.timer(1).isActive());
+    clock.advance(100);
+    EXPECT_EQ(controller.SendRow(1), 0);
+    clock.advance(100);
+    EXPECT_EQ(head(1), " 0 ");
+    EXPECT_EQ(controller.SendRow(1), 1);
+}
+
+TEST_F(RunControllerTest, PicturePathsAreCopiedAndReducedToBareNamesAtShowStart) {
+    const fs::path pictures = dir.path() / "pictures";
+    fs::create_directory(pictures);
+    std::ofstream(pictures / "far.jpg") << "far picture";
+    std::ofstream(exchange.folder() / "here.jpg") << "already here";
+    table.append(pictureRow((pictures / "far.jpg").string(), "左へ"));
+    table.append(pictureRow("C:\\pictures\\windows.jpg", "左へ"));
+    table.append(pictureRow((exchange.folder() / "here.jpg").string(), "左へ"));
+    table.append(pictureRow("bare.jpg", "左へ"));
+    controller.cmdDisplay_Click();
+    EXPECT_FALSE(controller.StillShow());
+    EXPECT_EQ(table.row(0)[ItemTable::pictureField], "far.jpg");
+    EXPECT_EQ(table.row(1)[ItemTable::pictureField], "windows.jpg");
+    EXPECT_EQ(table.row(2)[ItemTable::pictureField], "here.jpg");
+    EXPECT_EQ(table.row(3)[ItemTable::pictureField], "bare.jpg");
+    EXPECT_EQ(bytesOf(exchange.folder() / "far.jpg"), "far picture");
+    // Copied onto itself, it keeps its contents.
+    EXPECT_EQ(bytesOf(exchange.folder() / "here.jpg"), "already here");
+    EXPECT_FALSE(exists(exchange.folder() / "windows.jpg"));
+}
+
+TEST_F(RunControllerTest, ShowStartDeletesOldAnswersAndJobs) {
+    addTexts(2);
+    for (const char* name : {"LMPEnd3.ans", "LMPNext4.ans", "LMData9.ini", "keep.jpg"}) {
+        std::ofstream(exchange.folder() / name) << "x";
+    }
+    controller.cmdDisplay_Click();
+    EXPECT_FALSE(exists(exchange.folder() / "LMPEnd3.ans"));
+    EXPECT_FALSE(exists(exchange.folder() / "LMPNext4.ans"));
+    EXPECT_FALSE(exists(exchange.folder() / "LMData9.ini"));
+    EXPECT_TRUE(exists(exchange.folder() / "keep.jpg"));
+}
+
+struct PaddingCase {
+    std::string name;
+    ItemTable::Row first;
+    ItemTable::Row second;
+    std::string line9;
+};
+
+class RunControllerPadding : public RunControllerTest,
+                             public ::testing::WithParamInterface<PaddingCase> {};
+
+TEST_P(RunControllerPadding, LineNineIsPaddedOnlyForATextBeforeAPicture) {
+    table.append(GetParam().first);
+    table.append(GetParam().second);
+    view.movement = "左へ";
+    startFastUntilWatcher(1);
+    clock.advance(100);
+    EXPECT_EQ(job(1)[jobLine::text], GetParam().line9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, RunControllerPadding,
+    ::testing::Values(
+        PaddingCase{"TextBeforePicture", textRow("A"), pictureRow("p.jpg", "左へ"), "A　　"},
+        PaddingCase{"TextBeforeText", textRow("A"), textRow("B"), "A"},
+        PaddingCase{"PictureBeforePicture", pictureRow("p.jpg", "左へ"),
+                    pictureRow("q.jpg", "左へ"), ""},
+        PaddingCase{"PictureBeforeText", pictureRow("p.jpg", "左へ"), textRow("B"), ""}),
+    [](const auto& testCase) { return testCase.param.name; });
+
+TEST_F(RunControllerTest, ItemJobTakesMovementAndSpeedFromTheWindowByteForByte) {
+    table.append(textRow("ABC"));
+    table.append(textRow("DEF"));
+    view.speed = "速く";
+    controller.cmdDisplay_Click();
+    view.speed = "中"; // changed while the show runs: the next job carries it
+    view.movement = "左へ";
+    clock.advanceTo(2100);
+    EXPECT_EQ(bytesOf(exchange.jobPath(1)), " 0 " + crlf + bunji + crlf + crlf + hidarie + crlf +
+                                                crlf + shiro + crlf + kuro + crlf + chuu + crlf +
+                                                "ABC" + crlf + crlf);
+    // Nothing follows the last row, so it is not padded.
+    view.movement = "移動しない";
+    reportEnd(0);
+    clock.advance(100);
+    EXPECT_EQ(bytesOf(exchange.jobPath(1)), " 1 " + crlf + bunji + crlf + crlf + idoushinai + crlf +
+                                                crlf + shiro + crlf + kuro + crlf + chuu + crlf +
+                                                "DEF" + crlf + crlf);
+}
+
+TEST_F(RunControllerTest, StopWritesSixteenStopJobsAndDeletesTheAnswersWithNoShowRunning) {
+    for (const char* name : {"LMPEnd1.ans", "LMPEnd7.ans", "LMPNext3.ans", "keep.jpg"}) {
+        std::ofstream(exchange.folder() / name) << "x";
+    }
+    view.showingVisible = true;
+    controller.cmdStop_Click();
+    for (int n = 1; n <= 16; ++n) {
+        EXPECT_EQ(bytesOf(exchange.jobPath(n)), stopJobBytes) << n;
+    }
+    EXPECT_FALSE(exists(exchange.jobPath(17)));
+    EXPECT_FALSE(exists(exchange.folder() / "LMPEnd1.ans"));
+    EXPECT_FALSE(exists(exchange.folder() / "LMPEnd7.ans"));
+    EXPECT_FALSE(exists(exchange.folder() / "LMPNext3.ans"));
+    EXPECT_TRUE(exists(exchange.folder() / "keep.jpg"));
+    EXPECT_FALSE(view.showingVisible);
+    EXPECT_TRUE(view.jobWriteProblem.empty());
+}
+
+TEST_F(RunControllerTest, StopHaltsARunningShowAndKeepsItsRows) {
+    addTexts(3);
+    startFastUntilWatcher(2);
+    clock.advance(100);
+    reportEnd(0);
+    clock.advance(100);
+    controller.cmdStop_Click();
+    EXPECT_FALSE(anyTimerActive());
+    EXPECT_EQ(controller.SendRow(1), 2);
+    EXPECT_EQ(view.lineCaption, " 2");
+    reportEnd(1);
+    clock.advance(60'000);
+    for (int n = 1; n <= 16; ++n) {
+        EXPECT_EQ(bytesOf(exchange.jobPath(n)), stopJobBytes) << n;
+    }
+}
+
+TEST_F(RunControllerTest, StopMakesAMissingExchangeFolder) {
+    fs::remove_all(exchange.folder());
+    controller.cmdStop_Click();
+    EXPECT_EQ(bytesOf(exchange.jobPath(16)), stopJobBytes);
+}
+
+TEST_F(RunControllerTest, EndAnsweredNoWritesNothingAndLeavesTheShowRunning) {
+    addTexts(2);
+    startFastUntilWatcher(1);
+    clock.advance(100);
+    const std::string before = bytesOf(exchange.jobPath(1));
+    boxes.answers = {false};
+    EXPECT_FALSE(controller.mnuLMEnd_Click());
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(boxes.shown[0].text, "表示プログラムを終了させます。よろしいですか？");
+    EXPECT_EQ(boxes.shown[0].title, "表示プログラムの終了");
+    EXPECT_TRUE(boxes.shown[0].question);
+    EXPECT_EQ(bytesOf(exchange.jobPath(1)), before);
+    for (int n = 2; n <= 16; ++n) {
+        EXPECT_FALSE(exists(exchange.jobPath(n))) << n;
+    }
+    EXPECT_TRUE(controller.timer(0).isActive());
+    EXPECT_TRUE(controller.timer(1).isActive());
+}
+
+TEST_F(RunControllerTest, EndAnsweredYesWritesSixteenEndJobsAndSwitchesEveryTimerOff) {
+    addTexts(2);
+    startFastUntilWatcher(3);
+    boxes.answers = {true};
+    EXPECT_TRUE(controller.mnuLMEnd_Click());
+    EXPECT_FALSE(anyTimerActive());
+    for (int n = 1; n <= 16; ++n) {
+        EXPECT_EQ(bytesOf(exchange.jobPath(n)), endJobBytes) << n;
+    }
+    view.showingVisible = true;
+    clock.advance(60'000);
+    EXPECT_EQ(bytesOf(exchange.jobPath(1)), endJobBytes);
+    EXPECT_TRUE(view.showingVisible); // the end command leaves "表示中" as it is
+}
+
+TEST_F(RunControllerTest, FailingJobWritesAreShownOnceAndClearedWhenWritingWorksAgain) {
+    fs::remove_all(exchange.folder());
+    std::ofstream(exchange.folder()) << "a file where the folder should be";
+    controller.cmdStop_Click();
+    ASSERT_EQ(view.jobWriteProblems.size(), 1U);
+    EXPECT_EQ(view.jobWriteProblem,
+              "表示プログラムへの指示を書き込めません。コンピュータ 1-16：data "
+              "フォルダーに書き込めません。");
+    EXPECT_EQ(controller.WriteStopJob(5), WriteStatus::IoError);
+    EXPECT_EQ(view.jobWriteProblems.size(), 1U);
+
+    fs::remove(exchange.folder());
+    controller.cmdStop_Click();
+    EXPECT_EQ(view.jobWriteProblem, "");
+    EXPECT_EQ(view.jobWriteProblems.size(), 2U);
+}
+
+TEST_F(RunControllerTest, AJobWithAValueThatCannotTravelIsReportedAndTheShowGoesOn) {
+    addTexts(3);
+    startFastUntilWatcher(2);
+    clock.advance(100);
+    reportNext(1, 0);
+    view.speed = "速く😀"; // typed while the show runs
+    clock.advance(100);
+    EXPECT_FALSE(exists(exchange.jobPath(2)));
+    EXPECT_EQ(view.jobWriteProblem, "表示プログラムへの指示を書き込めません。コンピュータ 2："
+                                    "シフトJISにない文字は送れません。");
+    EXPECT_TRUE(controller.timer(2).isActive());
+
+    view.speed = "速く";
+    reportEnd(0);
+    clock.advance(100);
+    EXPECT_EQ(head(1), " 1 ");
+    EXPECT_FALSE(view.jobWriteProblem.empty()); // display 2 still lacks its job
+    reportNext(1, 1);
+    clock.advance(100);
+    EXPECT_EQ(head(2), " 1 ");
+    EXPECT_EQ(view.jobWriteProblem, "");
+}
+
+struct RefusalCase {
+    std::string name;
+    std::vector<ItemTable::Row> rows;
+    std::string movement;
+    std::string speed;
+    std::string warning;
+};
+
+class RunControllerRefusal : public RunControllerTest,
+                             public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RunControllerRefusal, StartIsRefusedWithAWarningThatNamesTheProblem) {
+    for (const auto& row : GetParam().rows) {
+        table.append(row);
+    }
+    view.movement = GetParam().movement;
+    view.speed = GetParam().speed;
+    controller.cmdDisplay_Click();
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(boxes.shown[0].text, GetParam().warning);
+    EXPECT_EQ(boxes.shown[0].title, "注意！");
+    EXPECT_FALSE(view.showingVisible);
+    clock.advance(30'000);
+    EXPECT_FALSE(anyTimerActive());
+    EXPECT_FALSE(exists(exchange.jobPath(1)));
+}
+
+ItemTable::Row withField(ItemTable::Row row, std::size_t field, std::string value) {
+    row[field] = std::move(value);
+    return row;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Problems, RunControllerRefusal,
+    ::testing::Values(
+        RefusalCase{"MovementNotAWordWithPictures",
+                    {textRow("a"), pictureRow("p.jpg", "左へ")},
+                    "右へ",
+                    "中",
+                    "「画像の移動」が「移動しない」でも「左へ」でもないため、画像を表示できません。"
+                    "「移動しない」か「左へ」を選んで下さい。"},
+        RefusalCase{"UnknownKind",
+                    {textRow("a"), withField(textRow("b"), ItemTable::kindField, "終了")},
+                    "移動しない",
+                    "中",
+                    "2番目の項目の種類「終了」は表示できません。種類が「文字」か「画像」の項目だけ"
+                    "を表示できます。"},
+        RefusalCase{
+            "UndecodableText",
+            {textRow("a\xEF\xBF\xBD"), textRow("b")},
+            "移動しない",
+            "中",
+            "1番目の項目：「表示させる文字」に、表示プログラムに送れない文字（シフトJISにない"
+            "文字）が含まれています。"},
+        RefusalCase{
+            "SpeedWithALineBreak",
+            {textRow("a"), textRow("b")},
+            "移動しない",
+            "中\n",
+            "「表示の速さ」に改行が含まれています。改行は表示プログラムに送れないため、使えま"
+            "せん。"}),
+    [](const auto& testCase) { return testCase.param.name; });
+
+TEST_F(RunControllerTest, AnyMovementTextIsAcceptedForAListOfTexts) {
+    addTexts(2);
+    view.movement = "右へ";
+    controller.cmdDisplay_Click();
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(controller.timer(0).isActive());
+}
+
+} // namespace
+} // namespace lm
