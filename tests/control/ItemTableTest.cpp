@@ -1,22 +1,14 @@
 #include "ItemTable.h"
 
+#include "TestRows.h"
+
 #include <gtest/gtest.h>
 
 namespace lm {
 namespace {
 
-ItemTable::Row textRow(const std::string& text) {
-    return {"文字", text, "移動しない", "白", "黒", "中", "", "", "", "", ""};
-}
-
-bool rowsFromCountAreEmpty(const ItemTable& table) {
-    for (int r = table.count(); r < ItemTable::rowCount; ++r) {
-        if (table.row(r) != ItemTable::Row{}) {
-            return false;
-        }
-    }
-    return true;
-}
+using test::rowsFromCountAreEmpty;
+using test::textRow;
 
 TEST(ItemTable, HoldsAtMost101Items) {
     ItemTable table;

@@ -3,6 +3,7 @@
 #include "FakeMessageBoxes.h"
 #include "FakeRunView.h"
 #include "TempDir.h"
+#include "TestRows.h"
 #include "VirtualClock.h"
 
 #include <fstream>
@@ -10,6 +11,9 @@
 
 namespace lm {
 namespace {
+
+using test::pictureRow;
+using test::textRow;
 
 namespace fs = std::filesystem;
 
@@ -30,14 +34,6 @@ const std::string stopJobBytes = "-1" + crlf + bunji + crlf + crlf + hidarie + c
 const std::string endJobBytes = "-1" + crlf + shuuryou + crlf + crlf + hidarie + crlf + crlf +
                                 shiro + crlf + kuraiAo + crlf + chuu + crlf + zenkakuBlanks + crlf +
                                 crlf;
-
-ItemTable::Row textRow(const std::string& text) {
-    return {"文字", text, "移動しない", "白", "黒", "中", "", "", "", "", ""};
-}
-
-ItemTable::Row pictureRow(const std::string& file, const std::string& movement) {
-    return {"画像", "", movement, "白", "黒", "中", file, "", "", "", ""};
-}
 
 class RunControllerTest : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 #include "RunController.h"
 #include "ShowFile.h"
 #include "TempDir.h"
+#include "TestRows.h"
 #include "VirtualClock.h"
 
 #include <fstream>
@@ -14,20 +15,10 @@
 namespace lm {
 namespace {
 
+using test::rowsFromCountAreEmpty;
+using test::textRow;
+
 namespace fs = std::filesystem;
-
-ItemTable::Row textRow(const std::string& text) {
-    return {"文字", text, "移動しない", "白", "黒", "中", "", "", "", "", ""};
-}
-
-bool rowsFromCountAreEmpty(const ItemTable& table) {
-    for (int r = table.count(); r < ItemTable::rowCount; ++r) {
-        if (table.row(r) != ItemTable::Row{}) {
-            return false;
-        }
-    }
-    return true;
-}
 
 class ShowFileCommandsTest : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 #include "ShowFile.h"
 
 #include "TempDir.h"
+#include "TestRows.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -8,11 +9,9 @@
 namespace lm {
 namespace {
 
-namespace fs = std::filesystem;
+using test::textRow;
 
-ItemTable::Row textRow(const std::string& text) {
-    return {"文字", text, "移動しない", "白", "黒", "中", "", "", "", "", ""};
-}
+namespace fs = std::filesystem;
 
 std::string linesOf(int count) {
     std::string bytes;

@@ -1,12 +1,15 @@
 #include "ShowList.h"
 
 #include "TempDir.h"
+#include "TestRows.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
 
 namespace lm {
 namespace {
+
+using test::rowsFromCountAreEmpty;
 
 namespace fs = std::filesystem;
 
@@ -16,15 +19,6 @@ ItemEntry textEntry(const std::string& text) {
 
 ItemTable::Row rowOfKind(const std::string& kind, const std::string& text) {
     return {kind, text, "移動しない", "白", "黒", "中", "", "", "", "", ""};
-}
-
-bool rowsFromCountAreEmpty(const ItemTable& table) {
-    for (int r = table.count(); r < ItemTable::rowCount; ++r) {
-        if (table.row(r) != ItemTable::Row{}) {
-            return false;
-        }
-    }
-    return true;
 }
 
 class ShowListTest : public ::testing::Test {
