@@ -1,0 +1,221 @@
+#include "Velisto.h"
+
+#include "JapaneseFont.h"
+#include "NumberText.h"
+#include "PictureBox.h"
+#include "SignLabel.h"
+#include "Twips.h"
+#include "Vocabulary.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <cmath>
+
+namespace lm {
+
+namespace {
+
+const QString windowCaption = QStringLiteral("ミラトス");
+
+// The label is this many window widths wide; it bounds the longest text that can be shown.
+constexpr int labelWidths = 200;
+constexpr int loadLabelWidths = 300;
+
+QString fromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+Velisto::Velisto(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Velisto"));
+    setWindowTitle(windowCaption);
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setFont(JapaneseFont::gothic(9));
+    setAutoFillBackground(true);
+    buildControls();
+    Form_Load();
+}
+
+Velisto::~Velisto() = default;
+
+QRect Velisto::twipsRect(int left, int top, int width, int height) const {
+    return {Twips::toPixels(left, m_STwips), Twips::toPixels(top, m_STwips),
+            Twips::toPixels(width, m_STwips), Twips::toPixels(height, m_STwips)};
+}
+
+void Velisto::buildControls() {
+    m_STwips = Twips::perPixel(this);
+
+    m_lblLM1 = new SignLabel(this);
+    m_lblLM1->setObjectName(QStringLiteral("lblLM1"));
+    m_image1 = new PictureBox(this);
+    m_image1->setObjectName(QStringLiteral("Image1"));
+    m_image2 = new PictureBox(this);
+    m_image2->setObjectName(QStringLiteral("Image2"));
+
+    // The button and the panel stand above the sign surface.
+    m_command3 = new QPushButton(QStringLiteral("終了？"), this);
+    m_command3->setObjectName(QStringLiteral("Command3"));
+    m_command3->setFont(JapaneseFont::gothic(12, true));
+    m_command3->setGeometry(twipsRect(120, 120, 1215, 615));
+    connect(m_command3, &QPushButton::clicked, this, &Velisto::Command3_Click);
+
+    m_frame1 = new QGroupBox(QStringLiteral("初期設定"), this);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    m_frame1->setFont(JapaneseFont::gothic(12));
+    m_frame1->setGeometry(twipsRect(840, 840, 4695, 3015));
+
+    m_label1 = new QLabel(QStringLiteral("表示する順に番号を選んで下さい。"), m_frame1);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setFont(JapaneseFont::gothic(12));
+    m_label1->setGeometry(twipsRect(120, 480, 4335, 495));
+
+    m_combo1 = new QComboBox(m_frame1);
+    m_combo1->setObjectName(QStringLiteral("Combo1"));
+    m_combo1->setEditable(true);
+    m_combo1->setInsertPolicy(QComboBox::NoInsert);
+    m_combo1->setFont(JapaneseFont::gothic(12));
+    m_combo1->setGeometry(twipsRect(600, 1080, 1095, 360));
+
+    m_command1 = new QPushButton(QStringLiteral("OK"), m_frame1);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command1->setFont(JapaneseFont::gothic(14.25, true));
+    m_command1->setGeometry(twipsRect(2760, 960, 1575, 615));
+    m_command1->setDefault(true);
+    connect(m_command1, &QPushButton::clicked, this, &Velisto::Command1_Click);
+
+    m_command2 = new QPushButton(QStringLiteral("Cancel"), m_frame1);
+    m_command2->setObjectName(QStringLiteral("Command2"));
+    m_command2->setFont(JapaneseFont::gothic(14.25));
+    m_command2->setGeometry(twipsRect(2760, 1800, 1575, 615));
+    connect(m_command2, &QPushButton::clicked, this, &Velisto::Command2_Click);
+
+    m_label2 = new QLabel(
+        QStringLiteral("　このプログラムを終了させたいときには、画面をクリックして下さい"),
+        m_frame1);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_label2->setFont(JapaneseFont::gothic(9.75));
+    m_label2->setWordWrap(true);
+    m_label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_label2->setGeometry(twipsRect(120, 1800, 2415, 975));
+
+    m_command3->raise();
+    m_frame1->raise();
+}
+
+void Velisto::Form_Load() {
+    m_command3->setVisible(true);
+
+    // Maximised over the whole screen. Without a window manager nothing would resize the
+    // window, so it takes the screen's geometry itself.
+    const QScreen* screen =
+        this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen != nullptr ? screen->geometry() : QRect(0, 0, 640, 480);
+    setGeometry(area);
+    setWindowState(Qt::WindowMaximized);
+
+    m_STwips = Twips::perPixel(screen);
+    m_lblLM1->setGeometry(0, 0, loadLabelWidths * area.width(), area.height());
+    m_logic.setLMScreenWidth(static_cast<int>(std::lround(area.width() * m_STwips)));
+    m_lblLM1->setFont(JapaneseFont::gothic(m_STwips * 500.0 / 15.0));
+    m_image1->setGeometry(area.width(), 0, area.width(), area.height());
+    m_image2->setGeometry(area.width(), 0, area.width(), area.height());
+
+    m_combo1->clear();
+    for (const std::string& entry : vocabulary::displayNumberTexts()) {
+        m_combo1->addItem(fromStd(entry));
+    }
+    m_combo1->setEditText(QStringLiteral("1"));
+}
+
+void Velisto::Form_Resize() {
+    m_STwips = Twips::perPixel(this);
+    const int width = this->width();
+    const int height = this->height();
+    m_lblLM1->setGeometry(0, 0, labelWidths * width, height);
+    m_image1->resize(width, height);
+    m_image2->resize(width, height);
+    m_logic.setLMScreenWidth(static_cast<int>(std::lround(width * m_STwips)));
+    // Window height / 22 points, set by pixel size so no DPI setting can change it.
+    const double points = height * m_STwips / 22.0;
+    m_lblLM1->setFont(
+        JapaneseFont::gothicPixels(static_cast<int>(std::lround(points * 20.0 / m_STwips))));
+}
+
+void Velisto::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Velisto::Command1_Click() {
+    const std::optional<std::int16_t> number =
+        toInt16(numericValue(m_combo1->currentText().toStdString()));
+    if (!number) {
+        // A number that cannot be held is refused; the panel stays for another choice.
+        m_combo1->setFocus();
+        m_combo1->lineEdit()->selectAll();
+        return;
+    }
+    m_frame1->hide();
+    m_logic.start(*number);
+    m_command3->hide();
+    const QString numberCaption = fromStd(numberText(*number));
+    setWindowTitle(windowCaption + QLatin1Char(' ') + numberCaption);
+    m_lblLM1->setCaption(numberCaption);
+}
+
+void Velisto::Command2_Click() {
+    m_frame1->hide();
+    endProgram();
+}
+
+void Velisto::Command3_Click() {
+    endProgram();
+}
+
+void Velisto::endProgram() {
+    m_logic.stopAll();
+    close();
+}
+
+void Velisto::Form_Click() {
+    if (m_FormFlag == 0) {
+        m_command3->show();
+        m_FormFlag = 1;
+        if (windowFlags().testFlag(Qt::FramelessWindowHint)) {
+            // Changing the flags hides the window; it comes back framed and sizable.
+            const Qt::WindowStates state = windowState();
+            setWindowFlag(Qt::FramelessWindowHint, false);
+            setWindowState(state);
+            show();
+        }
+    } else {
+        m_command3->hide();
+        m_FormFlag = 0;
+    }
+}
+
+void Velisto::mousePressEvent(QMouseEvent* event) {
+    // Presses on lblLM1, Image1 and Image2 arrive here too: they count as the window's.
+    m_pressed = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void Velisto::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = m_pressed && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    m_pressed = false;
+    event->accept();
+    if (click) {
+        Form_Click();
+    }
+}
+
+} // namespace lm

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "DisplayLogic.h"
+#include "PictureLoader.h"
+#include "QtTimer.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace lm {
+
+class PictureBox;
+class SignLabel;
+
+// The sign window: it covers the screen without a frame, asks for the display number in its
+// panel Frame1 and from then on shows what the job files of its number ask for.
+class Velisto : public QWidget {
+    Q_OBJECT
+public:
+    explicit Velisto(QWidget* parent = nullptr);
+    ~Velisto() override;
+
+    DisplayLogic& logic() { return m_logic; }
+    int FormFlag() const { return m_FormFlag; }
+    double STwips() const { return m_STwips; }
+
+    void Form_Load();
+    void Form_Resize();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Form_Click();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void buildControls();
+    QRect twipsRect(int left, int top, int width, int height) const;
+    void endProgram();
+
+    DisplayLogic m_logic;
+    QtTimer m_qtTimer1{m_logic.timer1()};
+    QtTimer m_qtTimer2{m_logic.timer2()};
+    QtTimer m_qtTimer3{m_logic.timer3()};
+
+    double m_STwips = 15.0;
+    int m_FormFlag = 0;
+    bool m_pressed = false;
+
+    SignLabel* m_lblLM1 = nullptr;
+    PictureBox* m_image1 = nullptr;
+    PictureBox* m_image2 = nullptr;
+    QPushButton* m_command3 = nullptr;
+    QGroupBox* m_frame1 = nullptr;
+    QLabel* m_label1 = nullptr;
+    QComboBox* m_combo1 = nullptr;
+    QPushButton* m_command1 = nullptr;
+    QPushButton* m_command2 = nullptr;
+    QLabel* m_label2 = nullptr;
+};
+
+} // namespace lm
