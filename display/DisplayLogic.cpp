@@ -7,8 +7,17 @@ constexpr int startDelayMs = 100;
 constexpr int pollIntervalMs = 80;
 } // namespace
 
+DisplayLogic::DisplayLogic(SignView& view, std::filesystem::path workDir)
+    : m_poller(std::move(workDir)), m_engine(view, m_poller, m_timer1, m_timer2) {
+    m_timer1.setHandler([this] { m_engine.Timer1_Timer(); });
+    m_timer2.setHandler([this] { m_engine.Timer2_Timer(); });
+    m_timer3.setHandler([this] { m_poller.Timer3_Timer(); });
+    m_poller.setJobStarter([this] { return m_engine.Timer1_Timer(); });
+    m_engine.setEndHandler([this] { stopAll(); });
+}
+
 void DisplayLogic::start(std::int16_t number) {
-    m_LMNumber = number;
+    m_poller.setLMNumber(number);
     m_timer1.setInterval(startDelayMs);
     m_timer1.setEnabled(true);
     m_timer3.setInterval(pollIntervalMs);

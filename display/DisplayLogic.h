@@ -1,16 +1,21 @@
 #pragma once
 
+#include "JobPoller.h"
+#include "ScrollEngine.h"
+#include "SignView.h"
 #include "Timer.h"
 
 #include <cstdint>
+#include <filesystem>
 
 namespace lm {
 
-// The display program's logic behind its window: the display number, the window width the
-// movement derives from, and the three timers the window binds to real timers.
+// The display program's logic behind its window: the job poller, the scroll engine and the
+// three timers the window binds to real timers (tests bind them to a virtual clock).
 class DisplayLogic {
 public:
-    DisplayLogic() = default;
+    // An empty working folder means the process's current directory.
+    explicit DisplayLogic(SignView& view, std::filesystem::path workDir = {});
     DisplayLogic(const DisplayLogic&) = delete;
     DisplayLogic& operator=(const DisplayLogic&) = delete;
 
@@ -19,21 +24,23 @@ public:
     // Ending the program stops every timer at once.
     void stopAll();
 
-    std::int16_t LMNumber() const { return m_LMNumber; }
+    std::int16_t LMNumber() const { return m_poller.LMNumber(); }
     // Width of the window in twips; every step of the movement derives from it.
-    int LMScreenWidth() const { return m_LMScreenWidth; }
-    void setLMScreenWidth(int twips) { m_LMScreenWidth = twips; }
+    int LMScreenWidth() const { return m_engine.LMScreenWidth(); }
+    void setLMScreenWidth(int twips) { m_engine.setLMScreenWidth(twips); }
 
     Timer& timer1() { return m_timer1; } // start timer: 100 ms, once
     Timer& timer2() { return m_timer2; } // movement tick
     Timer& timer3() { return m_timer3; } // job poller: 80 ms
+    JobPoller& poller() { return m_poller; }
+    ScrollEngine& engine() { return m_engine; }
 
 private:
-    std::int16_t m_LMNumber = 0;
-    int m_LMScreenWidth = 0;
     Timer m_timer1;
     Timer m_timer2;
     Timer m_timer3;
+    JobPoller m_poller;
+    ScrollEngine m_engine;
 };
 
 } // namespace lm

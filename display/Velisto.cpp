@@ -31,9 +31,15 @@ QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+QColor paletteColour(int number) {
+    const vocabulary::Rgb rgb = vocabulary::colourRgb(number);
+    return {rgb.red, rgb.green, rgb.blue};
+}
+
 } // namespace
 
-Velisto::Velisto(QWidget* parent) : QWidget(parent) {
+Velisto::Velisto(std::filesystem::path workDir, QWidget* parent)
+    : QWidget(parent), m_logic(*this, std::move(workDir)) {
     setObjectName(QStringLiteral("Velisto"));
     setWindowTitle(windowCaption);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -142,6 +148,13 @@ void Velisto::Form_Resize() {
     m_lblLM1->setGeometry(0, 0, labelWidths * width, height);
     m_image1->resize(width, height);
     m_image2->resize(width, height);
+    for (const Picture picture : {Picture::Image1, Picture::Image2}) {
+        PictureBox* box = pictureBox(picture);
+        if (!box->pixmap().isNull() && box->pixmap().size() != box->size()) {
+            box->setPixmap(
+                m_loader.load(m_pictureFiles[static_cast<std::size_t>(picture)], box->size()));
+        }
+    }
     m_logic.setLMScreenWidth(static_cast<int>(std::lround(width * m_STwips)));
     // Window height / 22 points, set by pixel size so no DPI setting can change it.
     const double points = height * m_STwips / 22.0;
@@ -200,6 +213,60 @@ void Velisto::Form_Click() {
         m_command3->hide();
         m_FormFlag = 0;
     }
+}
+
+PictureBox* Velisto::pictureBox(Picture picture) const {
+    return picture == Picture::Image1 ? m_image1 : m_image2;
+}
+
+int Velisto::toPixels(int twips) const {
+    return Twips::toPixels(twips, m_STwips);
+}
+
+void Velisto::setLabelVisible(bool visible) {
+    m_lblLM1->setVisible(visible);
+}
+
+void Velisto::setPictureVisible(Picture picture, bool visible) {
+    pictureBox(picture)->setVisible(visible);
+}
+
+void Velisto::setLabelLeft(int twips) {
+    m_lblLM1->move(toPixels(twips), m_lblLM1->y());
+}
+
+void Velisto::setPictureLeft(Picture picture, int twips) {
+    PictureBox* box = pictureBox(picture);
+    box->move(toPixels(twips), box->y());
+}
+
+void Velisto::setLabelCaption(const std::string& text) {
+    m_lblLM1->setCaption(fromStd(text));
+}
+
+void Velisto::setLabelForeColour(int colour) {
+    m_lblLM1->setForeColour(paletteColour(colour));
+}
+
+void Velisto::setLabelBackColour(int colour) {
+    m_lblLM1->setBackColour(paletteColour(colour));
+}
+
+void Velisto::setWindowBackColour(int colour) {
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, paletteColour(colour));
+    setPalette(palette);
+}
+
+void Velisto::loadPicture(Picture picture, const std::filesystem::path& file) {
+    const QString name = QString::fromStdString(file.string());
+    PictureBox* box = pictureBox(picture);
+    m_pictureFiles[static_cast<std::size_t>(picture)] = name;
+    box->setPixmap(m_loader.load(name, box->size()));
+}
+
+void Velisto::unloadWindow() {
+    endProgram();
 }
 
 void Velisto::mousePressEvent(QMouseEvent* event) {

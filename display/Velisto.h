@@ -3,8 +3,12 @@
 #include "DisplayLogic.h"
 #include "PictureLoader.h"
 #include "QtTimer.h"
+#include "SignView.h"
 
+#include <QString>
 #include <QWidget>
+#include <array>
+#include <filesystem>
 
 class QComboBox;
 class QGroupBox;
@@ -18,10 +22,11 @@ class SignLabel;
 
 // The sign window: it covers the screen without a frame, asks for the display number in its
 // panel Frame1 and from then on shows what the job files of its number ask for.
-class Velisto : public QWidget {
+class Velisto : public QWidget, public SignView {
     Q_OBJECT
 public:
-    explicit Velisto(QWidget* parent = nullptr);
+    // An empty working folder means the process's current directory.
+    explicit Velisto(std::filesystem::path workDir = {}, QWidget* parent = nullptr);
     ~Velisto() override;
 
     DisplayLogic& logic() { return m_logic; }
@@ -35,6 +40,17 @@ public:
     void Command3_Click();
     void Form_Click();
 
+    void setLabelVisible(bool visible) override;
+    void setPictureVisible(Picture picture, bool visible) override;
+    void setLabelLeft(int twips) override;
+    void setPictureLeft(Picture picture, int twips) override;
+    void setLabelCaption(const std::string& text) override;
+    void setLabelForeColour(int colour) override;
+    void setLabelBackColour(int colour) override;
+    void setWindowBackColour(int colour) override;
+    void loadPicture(Picture picture, const std::filesystem::path& file) override;
+    void unloadWindow() override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -44,6 +60,8 @@ private:
     void buildControls();
     QRect twipsRect(int left, int top, int width, int height) const;
     void endProgram();
+    PictureBox* pictureBox(Picture picture) const;
+    int toPixels(int twips) const;
 
     DisplayLogic m_logic;
     QtTimer m_qtTimer1{m_logic.timer1()};
@@ -53,6 +71,9 @@ private:
     double m_STwips = 15.0;
     int m_FormFlag = 0;
     bool m_pressed = false;
+    PictureLoader m_loader;
+    // The file each picture control shows, so a new window size can rescale it once.
+    std::array<QString, 2> m_pictureFiles;
 
     SignLabel* m_lblLM1 = nullptr;
     PictureBox* m_image1 = nullptr;

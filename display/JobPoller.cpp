@@ -1,0 +1,64 @@
+#include "JobPoller.h"
+
+#include "NumberText.h"
+#include "TextRules.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace lm {
+
+JobPoller::JobPoller(std::filesystem::path workDir) : m_workDir(std::move(workDir)) {}
+
+ExchangeFolder JobPoller::exchange() const {
+    if (!m_workDir.empty()) {
+        return ExchangeFolder(m_workDir);
+    }
+    std::error_code error;
+    std::filesystem::path current = std::filesystem::current_path(error);
+    return ExchangeFolder(error ? std::filesystem::path(".") : current);
+}
+
+std::filesystem::path JobPoller::picturePath(const std::string& name) const {
+    return exchange().folder() / bareName(name);
+}
+
+void JobPoller::Timer3_Timer() {
+    const JobHead head = exchange().readJobHead(m_LMNumber);
+    if (head.status == JobHead::Status::Missing) {
+        // The control program deletes job files only at its start, at a show's start and when
+        // it closes: whatever job comes next is new, even with a line 1 seen before.
+        m_LastJobHead.clear();
+        return;
+    }
+    if (head.status != JobHead::Status::Ok) {
+        return;
+    }
+    if (numericValue(head.line) != -1.0 && head.line == m_LastJobHead) {
+        return;
+    }
+    // Line 1 as the job was read whole: a line 1 caught half-written is not remembered.
+    if (m_startJob && m_startJob()) {
+        m_LastJobHead = m_LMJobLine[jobLine::itemNumber];
+    }
+}
+
+bool JobPoller::ReadJob() {
+    const std::optional<std::vector<std::string>> lines = exchange().readJob(m_LMNumber);
+    if (!lines || lines->size() < m_LMJobLine.size()) {
+        return false;
+    }
+    std::copy_n(lines->begin(), m_LMJobLine.size(), m_LMJobLine.begin());
+    return true;
+}
+
+void JobPoller::WriteNextAnswer() const {
+    // A failed answer is lost without notice; the control program waits for the next one.
+    (void)exchange().writeAnswer(m_LMNumber, AnswerKind::Next, m_LMJobLine[jobLine::itemNumber]);
+}
+
+void JobPoller::WriteEndAnswer() const {
+    (void)exchange().writeAnswer(m_LMNumber, AnswerKind::End, m_LMJobLine[jobLine::itemNumber]);
+}
+
+} // namespace lm

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ExchangeFolder.h"
+#include "JobLines.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace lm {
+
+// This display's side of the Exchange folder: the poll of its job file, the reading of a job
+// and the two answers.
+class JobPoller {
+public:
+    // Starts the job just read; false when no whole job could be read.
+    using JobStarter = std::function<bool()>;
+
+    // An empty working folder means the process's current directory, asked at every access.
+    explicit JobPoller(std::filesystem::path workDir = {});
+
+    void setLMNumber(std::int16_t number) { m_LMNumber = number; }
+    std::int16_t LMNumber() const { return m_LMNumber; }
+    void setJobStarter(JobStarter starter) { m_startJob = std::move(starter); }
+
+    // One poll: a job starts when its line 1 is new or reads -1.
+    void Timer3_Timer();
+    // Loads all ten lines into LMJobLine. A job that cannot be read whole (missing, or caught
+    // while being written) leaves LMJobLine as it was and returns false.
+    bool ReadJob();
+    void WriteNextAnswer() const;
+    void WriteEndAnswer() const;
+
+    const JobLines& LMJobLine() const { return m_LMJobLine; }
+    const std::string& LastJobHead() const { return m_LastJobHead; }
+    // A picture of the current job: its bare name inside the Exchange folder.
+    std::filesystem::path picturePath(const std::string& name) const;
+
+private:
+    ExchangeFolder exchange() const;
+
+    std::filesystem::path m_workDir;
+    std::int16_t m_LMNumber = 0;
+    JobLines m_LMJobLine{};
+    std::string m_LastJobHead;
+    JobStarter m_startJob;
+};
+
+} // namespace lm

@@ -1,0 +1,203 @@
+#include "ScrollEngine.h"
+
+#include "JobPoller.h"
+#include "SpeedTable.h"
+#include "TextRules.h"
+#include "Vocabulary.h"
+
+namespace lm {
+
+namespace {
+
+constexpr int textTickMs = 100;
+constexpr int movingPictureTickMs = 300;
+constexpr int stillPictureTickMs = 100;
+
+using Picture = SignView::Picture;
+
+} // namespace
+
+ScrollEngine::ScrollEngine(SignView& view, JobPoller& poller, Timer& timer1, Timer& timer2)
+    : m_view(view), m_poller(poller), m_timer1(timer1), m_timer2(timer2) {}
+
+int ScrollEngine::ColorIndex(std::string_view word) {
+    return vocabulary::colourNumber(word).value_or(vocabulary::colourCount);
+}
+
+template <typename Apply> void ScrollEngine::withColour(std::string_view word, Apply apply) {
+    const int colour = ColorIndex(word);
+    if (colour < vocabulary::colourCount) {
+        apply(colour);
+    }
+}
+
+bool ScrollEngine::Timer1_Timer() {
+    const bool read = m_poller.ReadJob();
+    m_timer1.setEnabled(false);
+    if (!read) {
+        return false;
+    }
+    const JobLines& job = m_poller.LMJobLine();
+    const std::string& kind = job[jobLine::kind];
+    const std::string& movement = job[jobLine::movement];
+    if (kind == vocabulary::kindText) {
+        startText();
+    } else if (kind == vocabulary::kindPicture && movement == vocabulary::moveLeft) {
+        startMovingPicture();
+    } else if (kind == vocabulary::kindPicture && movement == vocabulary::moveStill) {
+        startStillPicture();
+    } else if (kind == vocabulary::kindEnd) {
+        // No answer: the program just ends.
+        if (m_onEnd) {
+            m_onEnd();
+        }
+        m_view.unloadWindow();
+    }
+    // Any other kind or movement starts nothing; a running tick goes on with the new lines.
+    return true;
+}
+
+void ScrollEngine::runTimer2(int intervalMs) {
+    // Each item's ticks count from its own start, whatever the item before left running.
+    m_timer2.setEnabled(false);
+    m_timer2.setInterval(intervalMs);
+    m_timer2.setEnabled(true);
+}
+
+void ScrollEngine::startText() {
+    const JobLines& job = m_poller.LMJobLine();
+    const int width = m_LMScreenWidth;
+    m_view.setLabelVisible(true);
+    m_view.setPictureVisible(Picture::Image1, false);
+    m_view.setPictureVisible(Picture::Image2, false);
+    m_LMX = width;
+    m_view.setLabelLeft(m_LMX);
+    m_LMTextWidth = speedTable::textWidthEstimate(width, characterCount(job[jobLine::text]));
+    withColour(job[jobLine::textColour], [this](int c) { m_view.setLabelForeColour(c); });
+    withColour(job[jobLine::backColour], [this](int c) {
+        m_view.setLabelBackColour(c);
+        m_view.setWindowBackColour(c);
+    });
+    m_view.setLabelCaption(job[jobLine::text]);
+    m_LMMoveStep = speedTable::moveStep(width, job[jobLine::speed], speedTable::Mode::Text);
+    runTimer2(textTickMs);
+}
+
+void ScrollEngine::startMovingPicture() {
+    const JobLines& job = m_poller.LMJobLine();
+    const int width = m_LMScreenWidth;
+    m_view.setLabelVisible(false);
+    m_view.setPictureVisible(Picture::Image1, true);
+    m_view.setPictureVisible(Picture::Image2, true);
+    // Both just beyond the right edge, out of sight.
+    m_LMXP = width;
+    m_view.setPictureLeft(Picture::Image1, m_LMXP);
+    m_view.setPictureLeft(Picture::Image2, m_LMXP);
+    m_LMPictureWidth = width;
+    withColour(job[jobLine::backColour], [this](int c) { m_view.setWindowBackColour(c); });
+    const std::filesystem::path file = m_poller.picturePath(job[jobLine::picture]);
+    m_view.loadPicture(Picture::Image1, file);
+    m_view.loadPicture(Picture::Image2, file);
+    m_LMPMoveStep = speedTable::moveStep(width, job[jobLine::speed], speedTable::Mode::Picture);
+    runTimer2(movingPictureTickMs);
+}
+
+void ScrollEngine::startStillPicture() {
+    const JobLines& job = m_poller.LMJobLine();
+    const int width = m_LMScreenWidth;
+    m_view.setLabelVisible(false);
+    m_view.setPictureVisible(Picture::Image1, true);
+    m_view.setPictureVisible(Picture::Image2, false);
+    // Nothing moves: LMX only counts down over the window width.
+    m_LMX = width;
+    m_view.setPictureLeft(Picture::Image1, 0);
+    m_LMTextWidth = width;
+    m_view.loadPicture(Picture::Image1, m_poller.picturePath(job[jobLine::picture]));
+    m_LMMoveStep = speedTable::moveStep(width, job[jobLine::speed], speedTable::Mode::Picture);
+    runTimer2(stillPictureTickMs);
+}
+
+void ScrollEngine::Timer2_Timer() {
+    const JobLines& job = m_poller.LMJobLine();
+    const std::string& kind = job[jobLine::kind];
+    const std::string& movement = job[jobLine::movement];
+    if (kind == vocabulary::kindText) {
+        textTick();
+    } else if (kind == vocabulary::kindPicture && movement == vocabulary::moveStill) {
+        stillPictureTick();
+    } else if (kind == vocabulary::kindPicture) {
+        movingPictureTick(movement == vocabulary::moveLeft);
+    }
+}
+
+void ScrollEngine::textTick() {
+    m_LMX -= m_LMMoveStep;
+    // How far the text's left edge has passed the window's left edge.
+    const int passed = -m_LMX;
+    if (passed >= m_LMTextWidth) {
+        m_timer2.setEnabled(false);
+        return;
+    }
+    m_view.setLabelLeft(m_LMX);
+    if (passed >= m_LMTextWidth - m_LMMoveStep) {
+        m_poller.WriteEndAnswer();
+    } else if (passed >= 0 && passed < m_LMMoveStep) {
+        m_poller.WriteNextAnswer();
+    }
+}
+
+void ScrollEngine::stillPictureTick() {
+    m_LMX -= m_LMMoveStep;
+    const int passed = -m_LMX;
+    // Both tests use the width the item started with (LMTextWidth): a window widened meanwhile
+    // must not keep the end answer from coming.
+    if (passed >= m_LMTextWidth) {
+        m_timer2.setEnabled(false);
+    } else if (passed >= m_LMTextWidth - m_LMMoveStep) {
+        m_poller.WriteEndAnswer();
+    } else if (passed >= 0 && passed < m_LMMoveStep) {
+        m_poller.WriteNextAnswer();
+    }
+}
+
+void ScrollEngine::movingPictureTick(bool left) {
+    m_LMXP -= m_LMPMoveStep;
+    const int passed = -m_LMXP;
+    if (passed >= m_LMPictureWidth) {
+        m_timer2.setEnabled(false);
+        return;
+    }
+    if (passed >= m_LMPictureWidth - m_LMPMoveStep) {
+        if (left) {
+            swapPictures();
+        } else {
+            m_poller.WriteNextAnswer();
+        }
+        m_poller.WriteEndAnswer();
+    } else if (passed >= 0 && passed < m_LMPMoveStep) {
+        if (left) {
+            swapPictures();
+        }
+        m_poller.WriteNextAnswer();
+    } else if (left) {
+        swapPictures();
+    }
+}
+
+void ScrollEngine::swapPictures() {
+    // The control moved is always the one just hidden, so nothing moves while it is seen; the
+    // picture on show stands one step behind LMXP.
+    if (m_LMImageDisplay == 0) {
+        m_view.setPictureVisible(Picture::Image1, true);
+        m_view.setPictureVisible(Picture::Image2, false);
+        m_view.setPictureLeft(Picture::Image2, m_LMXP);
+        m_LMImageDisplay = 1;
+    } else {
+        m_view.setPictureVisible(Picture::Image2, true);
+        m_view.setPictureVisible(Picture::Image1, false);
+        m_view.setPictureLeft(Picture::Image1, m_LMXP);
+        m_LMImageDisplay = 0;
+    }
+}
+
+} // namespace lm

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "SignView.h"
+#include "Timer.h"
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+namespace lm {
+
+class JobPoller;
+
+// Turns the current job into what the sign shows and moves it one step per tick of Timer2:
+// a text, a moving picture or a still picture. Lengths are twips. Every handler runs to its
+// end without letting other events run, so a job started by a poll never meets half a tick.
+class ScrollEngine {
+public:
+    ScrollEngine(SignView& view, JobPoller& poller, Timer& timer1, Timer& timer2);
+
+    // Called when a job of kind "終了" ends the program, before the window is unloaded.
+    void setEndHandler(std::function<void()> handler) { m_onEnd = std::move(handler); }
+
+    // Job start. False when no whole job could be read; nothing changes then.
+    bool Timer1_Timer();
+    // Movement tick.
+    void Timer2_Timer();
+
+    // The colour number of a colour word, or 16 when it names none.
+    static int ColorIndex(std::string_view word);
+
+    int LMScreenWidth() const { return m_LMScreenWidth; }
+    void setLMScreenWidth(int twips) { m_LMScreenWidth = twips; }
+    int LMX() const { return m_LMX; }
+    int LMTextWidth() const { return m_LMTextWidth; }
+    int LMMoveStep() const { return m_LMMoveStep; }
+    int LMXP() const { return m_LMXP; }
+    int LMPictureWidth() const { return m_LMPictureWidth; }
+    int LMPMoveStep() const { return m_LMPMoveStep; }
+    std::int16_t LMImageDisplay() const { return m_LMImageDisplay; }
+
+private:
+    void startText();
+    void startMovingPicture();
+    void startStillPicture();
+    void runTimer2(int intervalMs);
+    // An unknown colour word keeps the colour shown before.
+    template <typename Apply> static void withColour(std::string_view word, Apply apply);
+    void textTick();
+    void stillPictureTick();
+    void movingPictureTick(bool left);
+    void swapPictures();
+
+    SignView& m_view;
+    JobPoller& m_poller;
+    Timer& m_timer1;
+    Timer& m_timer2;
+    std::function<void()> m_onEnd;
+
+    int m_LMScreenWidth = 0;
+    int m_LMX = 0;
+    int m_LMTextWidth = 0;
+    int m_LMMoveStep = 0;
+    int m_LMXP = 0;
+    int m_LMPictureWidth = 0;
+    int m_LMPMoveStep = 0;
+    // Which picture control the next moving-picture tick shows; kept from picture to picture.
+    std::int16_t m_LMImageDisplay = 0;
+};
+
+} // namespace lm

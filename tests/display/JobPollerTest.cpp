@@ -1,0 +1,175 @@
+#include "DisplayFixture.h"
+
+#include <filesystem>
+
+namespace lm {
+namespace {
+
+using test::DisplayFixture;
+
+class JobPollerTest : public DisplayFixture {};
+
+TEST_F(JobPollerTest, NothingIsReadBeforeOk) {
+    writeJob(textJob(" 0 ", "中", "ABC"));
+    clock.advance(2000);
+    EXPECT_EQ(view.captionsSet, 0);
+}
+
+TEST_F(JobPollerTest, AJobAlreadyThereStartsAtTheFirstPoll) {
+    writeJob(textJob(" 0 ", "中", "ABC"));
+    confirm();
+    clock.advance(80);
+    EXPECT_EQ(view.caption, "ABC");
+    EXPECT_EQ(logic.poller().LastJobHead(), " 0 ");
+    // That start switched the one-shot start timer off.
+    EXPECT_FALSE(logic.timer1().isEnabled());
+    clock.advance(1000);
+    EXPECT_EQ(view.captionsSet, 1);
+}
+
+TEST_F(JobPollerTest, TheStartTimerStartsTheJobOnceAfterOk) {
+    confirm();
+    clock.advance(90);
+    writeJob(textJob(" 0 ", "中", "ABC"));
+    clock.advance(10);
+    EXPECT_EQ(view.caption, "ABC");
+    EXPECT_FALSE(logic.timer1().isEnabled());
+}
+
+TEST_F(JobPollerTest, SameLineOneTwiceIsShownOnce) {
+    writeJob(textJob(" 3 ", "中", "first"));
+    confirm();
+    ASSERT_TRUE(runUntilStarted(" 3 "));
+    writeJob(textJob(" 3 ", "中", "second"));
+    clock.advance(1000);
+    EXPECT_EQ(view.caption, "first");
+    EXPECT_EQ(view.captionsSet, 1);
+}
+
+TEST_F(JobPollerTest, LineOneIsComparedExactly) {
+    writeJob(textJob(" 3 ", "中", "first"));
+    confirm();
+    ASSERT_TRUE(runUntilStarted(" 3 "));
+    writeJob(textJob("3", "中", "second"));
+    clock.advance(80);
+    EXPECT_EQ(view.caption, "second");
+}
+
+TEST_F(JobPollerTest, EmptyLineOneStartsOnlyAfterAnotherJob) {
+    confirm();
+    // Past the one-shot start timer, which starts whatever job stands in the file.
+    clock.advance(100);
+    writeJob(textJob("", "中", "blank head"));
+    clock.advance(1000);
+    EXPECT_EQ(view.captionsSet, 0);
+
+    writeJob(textJob(" 4 ", "中", "four"));
+    ASSERT_TRUE(runUntilStarted(" 4 "));
+    writeJob(textJob("", "中", "blank head"));
+    clock.advance(80);
+    EXPECT_EQ(view.caption, "blank head");
+}
+
+TEST_F(JobPollerTest, StopJobRestartsAtEveryPollAndNeverAnswers) {
+    writeJob(stopJob());
+    confirm();
+    clock.advance(2000);
+    // One start per poll: 25 polls in 2 s.
+    EXPECT_EQ(view.captionsSet, 25);
+    EXPECT_EQ(view.caption, "　　");
+    EXPECT_EQ(view.windowBack, 1);
+    EXPECT_EQ(logic.engine().LMX(), windowWidth);
+    EXPECT_FALSE(answerBytes(AnswerKind::Next));
+    EXPECT_FALSE(answerBytes(AnswerKind::End));
+}
+
+TEST_F(JobPollerTest, TornJobIsNotStartedAndIsTriedAgain) {
+    writeJob(textJob(" 1 ", "中", "one"));
+    confirm();
+    ASSERT_TRUE(runUntilStarted(" 1 "));
+    // Caught while being written: line 1 of the next job and a few lines more.
+    ASSERT_TRUE(lineFile::writeBytes(exchange.jobPath(7), " 2 \r\n\x89\xE6\x91\x9C\r\n\r\n"));
+    clock.advance(400);
+    EXPECT_EQ(view.caption, "one");
+    EXPECT_EQ(logic.poller().LastJobHead(), " 1 ");
+    EXPECT_EQ(logic.poller().LMJobLine()[1], "文字");
+    writeJob(textJob(" 2 ", "中", "two"));
+    clock.advance(80);
+    EXPECT_EQ(view.caption, "two");
+    EXPECT_EQ(logic.poller().LastJobHead(), " 2 ");
+}
+
+TEST_F(JobPollerTest, AMissingJobFileForgetsTheLastJob) {
+    writeJob(textJob(" 0 ", "中", "first show"));
+    confirm();
+    ASSERT_TRUE(runUntilStarted(" 0 "));
+    // The control program is closed and started again: its job files are deleted...
+    exchange.deleteSet(ExchangeSet::Jobs);
+    clock.advance(80);
+    EXPECT_EQ(logic.poller().LastJobHead(), "");
+    // ...and the next show's row 0 has the same line 1.
+    writeJob(textJob(" 0 ", "中", "second show"));
+    clock.advance(80);
+    EXPECT_EQ(view.caption, "second show");
+}
+
+TEST_F(JobPollerTest, AnUnreadableJobFileKeepsTheLastJob) {
+    writeJob(textJob(" 0 ", "中", "first"));
+    confirm();
+    ASSERT_TRUE(runUntilStarted(" 0 "));
+    // An empty file is what a poll sees while the writer has just opened it.
+    ASSERT_TRUE(lineFile::writeBytes(exchange.jobPath(7), ""));
+    clock.advance(80);
+    EXPECT_EQ(logic.poller().LastJobHead(), " 0 ");
+    writeJob(textJob(" 0 ", "中", "again"));
+    clock.advance(400);
+    EXPECT_EQ(view.caption, "first");
+}
+
+TEST_F(JobPollerTest, RemovingTheJobFileDoesNotStopTheItem) {
+    writeJob(textJob(" 0 ", "速く", "ABC"));
+    confirm();
+    ASSERT_TRUE(runUntilStarted(" 0 "));
+    std::filesystem::remove(exchange.jobPath(7));
+    EXPECT_TRUE(answerTime(AnswerKind::Next, 2000));
+    EXPECT_TRUE(answerTime(AnswerKind::End, 5000));
+}
+
+class DisplayNumberTest : public DisplayFixture, public ::testing::WithParamInterface<int> {};
+
+TEST_P(DisplayNumberTest, UsesTheFilesOfItsNumber) {
+    const int number = GetParam();
+    writeJob(textJob(" 5 ", "速く", "ABC"), number);
+    writeJob(textJob(" 6 ", "速く", "other"), 7);
+    confirm(static_cast<std::int16_t>(number));
+    ASSERT_TRUE(runUntilStarted(" 5 "));
+    ASSERT_TRUE(answerTime(AnswerKind::Next, 2000, number));
+    EXPECT_EQ(answerBytes(AnswerKind::Next, number), " 5 ,\x8E\x9F\x82\xD6\r\n");
+    ASSERT_TRUE(answerTime(AnswerKind::End, 5000, number));
+    EXPECT_EQ(exchange.answerPath(AnswerKind::End, number).filename(),
+              "LMPEnd" + std::to_string(number) + ".ans");
+    EXPECT_FALSE(answerBytes(AnswerKind::Next, 7));
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, DisplayNumberTest, ::testing::Values(0, 12, -3));
+
+TEST_F(JobPollerTest, AnswersEchoLineOneAsRead) {
+    writeJob(textJob("  7\t", "速く", "A"));
+    confirm();
+    ASSERT_TRUE(runUntilStarted("  7\t"));
+    ASSERT_TRUE(answerTime(AnswerKind::Next, 2000));
+    EXPECT_EQ(answerBytes(AnswerKind::Next), "  7\t,\x8E\x9F\x82\xD6\r\n");
+}
+
+TEST_F(JobPollerTest, AnswersThatCannotBeWrittenAreDropped) {
+    writeJob(textJob(" 0 ", "速く", "ABC"));
+    confirm();
+    ASSERT_TRUE(runUntilStarted(" 0 "));
+    std::filesystem::create_directory(exchange.answerPath(AnswerKind::Next, 7));
+    clock.advance(5000);
+    EXPECT_TRUE(answerBytes(AnswerKind::End));
+    EXPECT_FALSE(logic.timer2().isEnabled());
+}
+
+} // namespace
+} // namespace lm
