@@ -1,0 +1,396 @@
+#include "frmLMControl.h"
+
+#include "ClickLabel.h"
+#include "ExchangeFolder.h"
+#include "JapaneseFont.h"
+#include "QtMessageBoxes.h"
+#include "Twips.h"
+#include "TwipsLayout.h"
+#include "Vocabulary.h"
+#include "WrapButton.h"
+#include "WrapCheckBox.h"
+#include "frmFileLoad.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+namespace lm {
+
+namespace {
+
+const QColor windowBlue(192, 192, 255);
+const QColor inputGrey(224, 224, 224);
+const QColor showingYellow(255, 255, 128);
+const QColor computerCyan(192, 255, 255);
+const QColor linePaleYellow(255, 255, 192);
+
+// Designed client area, twips.
+constexpr int clientWidthTwips = 10815;
+constexpr int clientHeightTwips = 8100;
+
+// Colour number of the line label once the starter has switched every watcher on.
+constexpr int starterStoppedColour = 12;
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void fillBackground(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+} // namespace
+
+frmLMControl::frmLMControl(QWidget* parent) : frmLMControl(Services{}, parent) {}
+
+frmLMControl::frmLMControl(Services services, QWidget* parent)
+    : QMainWindow(parent), m_services(services) {
+    setObjectName(QStringLiteral("frmLMControl"));
+    setWindowTitle(QStringLiteral("制御機　ミラトス"));
+    m_twipsPerPixel = Twips::perPixel(this);
+
+    fillBackground(this, windowBlue);
+    setFont(JapaneseFont::gothic(14.25));
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+
+    buildEntryFrame();
+    buildListArea();
+    buildRunArea();
+    buildMenus();
+
+    resize(Twips::toPixels(clientWidthTwips, m_twipsPerPixel),
+           Twips::toPixels(clientHeightTwips, m_twipsPerPixel) + menuBar()->sizeHint().height());
+
+    Form_Load();
+}
+
+frmLMControl::~frmLMControl() = default;
+
+void frmLMControl::buildEntryFrame() {
+    const TwipsLayout layout(m_twipsPerPixel);
+    Frame1 =
+        layout.make<QGroupBox>(m_client, "Frame1", {120, 0, 10455, 3615}, JapaneseFont::gothic(12));
+    Frame1->setTitle(QStringLiteral("　　　表示させる文字、画像の選択"));
+
+    Label3 = layout.make<QLabel>(Frame1, "Label3", {360, 360, 6135, 375}, JapaneseFont::gothic(12));
+    Label3->setText(QStringLiteral("表示させる文字"));
+    Text1 =
+        layout.make<QLineEdit>(Frame1, "Text1", {240, 720, 7695, 495}, JapaneseFont::gothic(12));
+
+    cmdTextClear = layout.make<WrapButton>(Frame1, "cmdTextClear", {8400, 720, 1695, 495},
+                                           JapaneseFont::gothic(8.25));
+    cmdTextClear->setText(QStringLiteral("テキストクリア"));
+    cmdClear = layout.make<WrapButton>(Frame1, "cmdClear", {8400, 1440, 1695, 495},
+                                       JapaneseFont::gothic(9.75));
+    cmdClear->setText(QStringLiteral("画像選択クリア"));
+    cmdText = layout.make<WrapButton>(Frame1, "cmdText", {8400, 2400, 1695, 735},
+                                      JapaneseFont::gothic(11.25, true));
+    cmdText->setText(QStringLiteral("リストに追加"));
+    Label8 =
+        layout.make<QLabel>(Frame1, "Label8", {7800, 3240, 2535, 375}, JapaneseFont::gothic(9.75));
+    Label8->setText(QStringLiteral("最終行の次に追加されます"));
+
+    Label4 =
+        layout.make<QLabel>(Frame1, "Label4", {120, 1560, 1095, 375}, JapaneseFont::gothic(12));
+    Label4->setText(QStringLiteral("文字の色"));
+    ComboTForeColor = layout.make<QComboBox>(Frame1, "ComboTForeColor", {1560, 1560, 1815, 360},
+                                             JapaneseFont::gothic(12));
+    Label5 =
+        layout.make<QLabel>(Frame1, "Label5", {120, 2280, 1335, 375}, JapaneseFont::gothic(12));
+    Label5->setText(QStringLiteral("バックの色"));
+    ComboTBackColor = layout.make<QComboBox>(Frame1, "ComboTBackColor", {1560, 2280, 1815, 360},
+                                             JapaneseFont::gothic(12));
+
+    lblComputerName = layout.make<QLabel>(Frame1, "lblComputerName", {4200, 1440, 1215, 615},
+                                          JapaneseFont::gothic(12));
+    lblComputerName->setText(QStringLiteral("表示させる画像"));
+    lblComputerName->setWordWrap(true);
+
+    ImagePicture =
+        layout.make<ClickLabel>(Frame1, "ImagePicture", {5520, 1440, 2295, 1695}, font());
+    ImagePicture->setScaledContents(true);
+    lblInput = layout.make<ClickLabel>(Frame1, "lblInput", {5520, 1440, 2295, 1695},
+                                       JapaneseFont::gothic(14.25, true));
+    lblInput->setText(QStringLiteral("ここをクリックして画像ファイルを選択"));
+    lblInput->setWordWrap(true);
+    lblInput->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    fillBackground(lblInput, inputGrey);
+    QPalette inputPalette = lblInput->palette();
+    inputPalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    lblInput->setPalette(inputPalette);
+    lblInput->raise();
+
+    for (QComboBox* combo : {ComboTForeColor, ComboTBackColor}) {
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+    }
+}
+
+void frmLMControl::buildListArea() {
+    const TwipsLayout layout(m_twipsPerPixel);
+    cmdFileLoad = layout.make<WrapButton>(m_client, "cmdFileLoad", {1680, 3840, 1815, 495},
+                                          JapaneseFont::gothic(9.75));
+    cmdFileLoad->setText(QStringLiteral("表示のリスト  ﾌｧｲﾙ読み込み"));
+    cmdFileSave = layout.make<WrapButton>(m_client, "cmdFileSave", {4080, 3840, 1455, 495},
+                                          JapaneseFont::gothic(9.75));
+    cmdFileSave->setText(QStringLiteral("表示のリストﾌｧｲﾙ保存"));
+    cmdDelete = layout.make<WrapButton>(m_client, "cmdDelete", {6600, 3840, 1695, 495},
+                                        JapaneseFont::gothic(9.75));
+    cmdDelete->setText(QStringLiteral("選択行削除"));
+    cmdAllClear = layout.make<WrapButton>(m_client, "cmdAllClear", {8520, 3840, 1695, 495},
+                                          JapaneseFont::gothic(9.75));
+    cmdAllClear->setText(QStringLiteral("すべて削除"));
+
+    Label9 =
+        layout.make<QLabel>(m_client, "Label9", {120, 4200, 3735, 375}, JapaneseFont::gothic(12));
+    Label9->setText(QStringLiteral("表示のリスト"));
+    // Job files that cannot be written: shown beside the list's label until writing works.
+    lblJobWrite = layout.make<QLabel>(m_client, "lblJobWrite", {3960, 4200, 6615, 375},
+                                      JapaneseFont::gothic(9.75, true));
+    fillBackground(lblJobWrite, QColor(255, 0, 0));
+    QPalette alarm = lblJobWrite->palette();
+    alarm.setColor(QPalette::WindowText, QColor(255, 255, 255));
+    lblJobWrite->setPalette(alarm);
+    lblJobWrite->hide();
+
+    List1 = layout.make<QListWidget>(m_client, "List1", {120, 4560, 10455, 2085},
+                                     JapaneseFont::gothic(11.25));
+    List1->setSortingEnabled(false);
+}
+
+void frmLMControl::buildRunArea() {
+    const TwipsLayout layout(m_twipsPerPixel);
+    Frame2 = layout.make<QGroupBox>(m_client, "Frame2", {120, 6840, 2415, 1095},
+                                    JapaneseFont::gothic(9.75));
+    Frame2->setTitle(QStringLiteral("現在の表示"));
+    lblDisplay = layout.make<QLabel>(Frame2, "lblDisplay", {120, 360, 1095, 375},
+                                     JapaneseFont::gothic(14.25, true));
+    lblDisplay->setText(QStringLiteral("表示中"));
+    fillBackground(lblDisplay, showingYellow);
+    lblDisplay->hide();
+    lblCon =
+        layout.make<QLabel>(Frame2, "lblCon", {1440, 240, 855, 375}, JapaneseFont::gothic(9.75));
+    lblCon->setText(QStringLiteral("ｺﾝﾋﾟｭｰﾀ"));
+    fillBackground(lblCon, computerCyan);
+    lblNum =
+        layout.make<QLabel>(Frame2, "lblNum", {1440, 720, 975, 255}, JapaneseFont::gothic(9.75));
+    lblNum->setText(QStringLiteral("行"));
+    fillBackground(lblNum, linePaleYellow);
+
+    Label1 = layout.make<QLabel>(m_client, "Label1", {2640, 6840, 1215, 375},
+                                 JapaneseFont::gothic(9.75));
+    Label1->setText(QStringLiteral("表示の速さ"));
+    ComboTSpeed = layout.make<QComboBox>(m_client, "ComboTSpeed", {3960, 6840, 1455, 345},
+                                         JapaneseFont::gothic(11.25));
+    Label6 = layout.make<QLabel>(m_client, "Label6", {2640, 7320, 1095, 255},
+                                 JapaneseFont::gothic(9.75));
+    Label6->setText(QStringLiteral("画像の移動"));
+    ComboTMove = layout.make<QComboBox>(m_client, "ComboTMove", {3960, 7320, 1455, 315},
+                                        JapaneseFont::gothic(9.75));
+    Label7 = layout.make<QLabel>(m_client, "Label7", {2640, 7800, 3615, 255},
+                                 JapaneseFont::gothic(8.25));
+    Label7->setText(QStringLiteral("画像を移動をさせると画面がちらつきます"));
+
+    Check1 = layout.make<WrapCheckBox>(m_client, "Check1", {5640, 7080, 1695, 615},
+                                       JapaneseFont::gothic(11.25, true));
+    Check1->setText(QStringLiteral("繰り返して表示する"));
+    // A sign normally runs its list over and over; the operator clears this for a single pass.
+    Check1->setChecked(true);
+
+    cmdDisplay = layout.make<WrapButton>(m_client, "cmdDisplay", {7320, 6960, 1935, 855},
+                                         JapaneseFont::gothic(14.25, true));
+    cmdDisplay->setText(QStringLiteral("表示させる"));
+    cmdStop = layout.make<WrapButton>(m_client, "cmdStop", {9600, 6960, 975, 855},
+                                      JapaneseFont::gothic(12));
+    cmdStop->setText(QStringLiteral("表示を止める"));
+
+    // The number of display computers: every show runs for all sixteen, so neither the list
+    // nor its label is ever shown.
+    ComboNum = layout.make<QComboBox>(m_client, "ComboNum", {5280, 3840, 1575, 360},
+                                      JapaneseFont::gothic(12));
+    ComboNum->hide();
+    Label2 =
+        layout.make<QLabel>(m_client, "Label2", {8280, 0, 2055, 495}, JapaneseFont::gothic(9.75));
+    Label2->setText(QStringLiteral("表示するコンピュータの台数"));
+    Label2->hide();
+
+    for (QComboBox* combo : {ComboTSpeed, ComboTMove, ComboNum}) {
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+    }
+}
+
+void frmLMControl::buildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("menuBar"));
+    bar->setFont(JapaneseFont::gothic(9.75));
+    mnuFile = bar->addMenu(QStringLiteral("ファイル"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFile->setFont(bar->font());
+    mnuFileLoad = mnuFile->addAction(QStringLiteral("読み込み"));
+    mnuFileLoad->setObjectName(QStringLiteral("mnuFileLoad"));
+    mnu01 = mnuFile->addSeparator();
+    mnu01->setObjectName(QStringLiteral("mnu01"));
+    mnuFileSave = mnuFile->addAction(QStringLiteral("保存"));
+    mnuFileSave->setObjectName(QStringLiteral("mnuFileSave"));
+
+    mnuEnd0 = bar->addMenu(QStringLiteral("終了"));
+    mnuEnd0->setObjectName(QStringLiteral("mnuEnd0"));
+    mnuEnd0->setFont(bar->font());
+    mnuLMEnd = mnuEnd0->addAction(QStringLiteral("表示プログラムをすべて終了させる"));
+    mnuLMEnd->setObjectName(QStringLiteral("mnuLMEnd"));
+    mnuF1 = mnuEnd0->addSeparator();
+    mnuF1->setObjectName(QStringLiteral("mnuF1"));
+    mnuLMCEnd = mnuEnd0->addAction(QStringLiteral("このプログラムを終了する"));
+    mnuLMCEnd->setObjectName(QStringLiteral("mnuLMCEnd"));
+    connect(mnuLMCEnd, &QAction::triggered, this, &frmLMControl::mnuLMCEnd_Click);
+}
+
+void frmLMControl::fillChoiceLists() {
+    ComboTMove->clear();
+    for (const std::string_view word : vocabulary::movementWords) {
+        ComboTMove->addItem(qs(word));
+    }
+    ComboTMove->setEditText(qs(vocabulary::moveStill));
+
+    ComboTForeColor->clear();
+    ComboTBackColor->clear();
+    for (const std::string_view word : vocabulary::colourWords) {
+        ComboTForeColor->addItem(qs(word));
+        ComboTBackColor->addItem(qs(word));
+    }
+    ComboTForeColor->setEditText(qs(vocabulary::defaultTextColour));
+    ComboTBackColor->setEditText(qs(vocabulary::defaultBackColour));
+
+    ComboTSpeed->clear();
+    for (const std::string_view word : vocabulary::speedWords) {
+        ComboTSpeed->addItem(qs(word));
+    }
+    ComboTSpeed->setEditText(qs(vocabulary::defaultSpeed));
+}
+
+void frmLMControl::centreOnScreen() {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->geometry();
+    move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+}
+
+void frmLMControl::Form_Load() {
+    centreOnScreen();
+
+    ComboNum->clear();
+    for (const std::string& number : vocabulary::displayNumberTexts()) {
+        ComboNum->addItem(QString::fromStdString(number));
+    }
+    std::error_code error;
+    CurrentDir = std::filesystem::current_path(error);
+    ComboNum->setEditText(QStringLiteral("16"));
+
+    fillChoiceLists();
+
+    // Each step on its own: a failure never keeps the later ones from being tried.
+    const ExchangeFolder exchange(CurrentDir);
+    exchange.make();
+    exchange.deleteSet(ExchangeSet::EndAnswers);
+    exchange.deleteSet(ExchangeSet::NextAnswers);
+    exchange.deleteSet(ExchangeSet::Jobs);
+}
+
+void frmLMControl::Form_Unload() {
+    if (m_unloaded) {
+        return;
+    }
+    m_unloaded = true;
+
+    const ExchangeFolder exchange(CurrentDir);
+    exchange.deleteSet(ExchangeSet::EndAnswers);
+    exchange.deleteSet(ExchangeSet::NextAnswers);
+    exchange.deleteSet(ExchangeSet::Jobs);
+
+    m_ownChooser.reset();
+}
+
+void frmLMControl::mnuLMCEnd_Click() {
+    if (!messageBoxes().askYesNo("この、制御プログラムを終了させます。よろしいですか？",
+                                 "制御プログラムの終了")) {
+        return;
+    }
+    m_ownChooser.reset();
+    close();
+}
+
+void frmLMControl::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+MessageBoxes& frmLMControl::messageBoxes() {
+    if (m_services.messageBoxes != nullptr) {
+        return *m_services.messageBoxes;
+    }
+    if (!m_ownMessageBoxes) {
+        m_ownMessageBoxes = std::make_unique<QtMessageBoxes>(this);
+    }
+    return *m_ownMessageBoxes;
+}
+
+std::string frmLMControl::movementText() const {
+    return ComboTMove->currentText().toStdString();
+}
+
+std::string frmLMControl::speedText() const {
+    return ComboTSpeed->currentText().toStdString();
+}
+
+std::string frmLMControl::displayCountText() const {
+    return ComboNum->currentText().toStdString();
+}
+
+bool frmLMControl::repeatChecked() const {
+    return Check1->isChecked();
+}
+
+void frmLMControl::setShowingVisible(bool visible) {
+    lblDisplay->setVisible(visible);
+}
+
+void frmLMControl::setComputerCaption(const std::string& caption) {
+    lblCon->setText(QString::fromStdString(caption));
+}
+
+void frmLMControl::setLineCaption(const std::string& caption) {
+    lblNum->setText(QString::fromStdString(caption));
+}
+
+void frmLMControl::markStarterStopped() {
+    const vocabulary::Rgb red = vocabulary::colourRgb(starterStoppedColour);
+    fillBackground(lblNum, QColor(red.red, red.green, red.blue));
+}
+
+void frmLMControl::setJobWriteProblem(const std::string& problem) {
+    lblJobWrite->setText(QString::fromStdString(problem));
+    lblJobWrite->setToolTip(QString::fromStdString(problem));
+    lblJobWrite->setVisible(!problem.empty());
+}
+
+} // namespace lm

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "FileChooser.h"
+#include "RunView.h"
+
+#include <QMainWindow>
+#include <filesystem>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+
+namespace lm {
+
+class ClickLabel;
+class MessageBoxes;
+class QtMessageBoxes;
+class frmFileLoad;
+
+// The control program's main window: the show list, the entry controls for the next item,
+// the show commands and the file commands.
+class frmLMControl : public QMainWindow, private RunView {
+    Q_OBJECT
+public:
+    // Where the operator is asked things and where files are chosen. Null: the real message
+    // boxes and the program's own chooser window.
+    struct Services {
+        MessageBoxes* messageBoxes = nullptr;
+        FileChooser* chooser = nullptr;
+    };
+
+    explicit frmLMControl(QWidget* parent = nullptr);
+    explicit frmLMControl(Services services, QWidget* parent = nullptr);
+    ~frmLMControl() override;
+
+    // The program directory, taken once at start-up from the process's current directory.
+    std::filesystem::path CurrentDir;
+
+    // Runs once, from the constructor.
+    void Form_Load();
+    // Cleans the Exchange folder of job and answer files and unloads the chooser. Runs
+    // however the window or the program ends; only the first call acts.
+    void Form_Unload();
+    bool isUnloaded() const { return m_unloaded; }
+
+    void mnuLMCEnd_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildEntryFrame();
+    void buildListArea();
+    void buildRunArea();
+    void buildMenus();
+    void fillChoiceLists();
+    void centreOnScreen();
+
+    // RunView
+    std::string movementText() const override;
+    std::string speedText() const override;
+    std::string displayCountText() const override;
+    bool repeatChecked() const override;
+    void setShowingVisible(bool visible) override;
+    void setComputerCaption(const std::string& caption) override;
+    void setLineCaption(const std::string& caption) override;
+    void markStarterStopped() override;
+    void setJobWriteProblem(const std::string& problem) override;
+
+    MessageBoxes& messageBoxes();
+
+    Services m_services;
+    std::unique_ptr<QtMessageBoxes> m_ownMessageBoxes;
+    std::unique_ptr<frmFileLoad> m_ownChooser;
+    ChooserVariables m_chooserVariables;
+    double m_twipsPerPixel = 15.0;
+    bool m_unloaded = false;
+
+    QWidget* m_client = nullptr;
+
+    QGroupBox* Frame1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QPushButton* cmdTextClear = nullptr;
+    QPushButton* cmdClear = nullptr;
+    QPushButton* cmdText = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label4 = nullptr;
+    QComboBox* ComboTForeColor = nullptr;
+    QLabel* Label5 = nullptr;
+    QComboBox* ComboTBackColor = nullptr;
+    QLabel* lblComputerName = nullptr;
+    ClickLabel* ImagePicture = nullptr;
+    ClickLabel* lblInput = nullptr;
+
+    QPushButton* cmdFileLoad = nullptr;
+    QPushButton* cmdFileSave = nullptr;
+    QPushButton* cmdDelete = nullptr;
+    QPushButton* cmdAllClear = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* lblJobWrite = nullptr;
+    QListWidget* List1 = nullptr;
+
+    QGroupBox* Frame2 = nullptr;
+    QLabel* lblDisplay = nullptr;
+    QLabel* lblCon = nullptr;
+    QLabel* lblNum = nullptr;
+    QLabel* Label1 = nullptr;
+    QComboBox* ComboTSpeed = nullptr;
+    QLabel* Label6 = nullptr;
+    QComboBox* ComboTMove = nullptr;
+    QLabel* Label7 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QPushButton* cmdDisplay = nullptr;
+    QPushButton* cmdStop = nullptr;
+    QComboBox* ComboNum = nullptr;
+    QLabel* Label2 = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileLoad = nullptr;
+    QAction* mnu01 = nullptr;
+    QAction* mnuFileSave = nullptr;
+    QMenu* mnuEnd0 = nullptr;
+    QAction* mnuLMEnd = nullptr;
+    QAction* mnuF1 = nullptr;
+    QAction* mnuLMCEnd = nullptr;
+};
+
+} // namespace lm
