@@ -2,6 +2,28 @@
 
 namespace lm {
 
+namespace {
+
+// Only * (any run of characters) and ? (one character) are wildcards; "[" is part of a name.
+QString toRegularExpression(const QString& pattern) {
+    QString expression = QStringLiteral("\\A");
+    QString literal;
+    for (const QChar c : pattern) {
+        if (c == QLatin1Char('*') || c == QLatin1Char('?')) {
+            expression += QRegularExpression::escape(literal);
+            literal.clear();
+            expression += c == QLatin1Char('*') ? QLatin1String(".*") : QLatin1String(".");
+        } else {
+            literal += c;
+        }
+    }
+    expression += QRegularExpression::escape(literal);
+    expression += QLatin1String("\\z");
+    return expression;
+}
+
+} // namespace
+
 FilePattern::FilePattern(const QString& text) {
     for (const QString& part : text.split(QLatin1Char(';'))) {
         const QString pattern = part.trimmed();
@@ -12,9 +34,8 @@ FilePattern::FilePattern(const QString& text) {
             m_everything = true;
             continue;
         }
-        m_patterns.append(
-            QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
-                               QRegularExpression::CaseInsensitiveOption));
+        m_patterns.append(QRegularExpression(toRegularExpression(pattern),
+                                             QRegularExpression::CaseInsensitiveOption));
     }
     // An empty pattern box filters nothing out.
     if (m_patterns.isEmpty()) {

@@ -1,0 +1,131 @@
+#include "FilePattern.h"
+#include "QtMessageBoxes.h"
+#include "ShutdownSignals.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+#include <csignal>
+#include <functional>
+
+namespace lm::test {
+
+// The Qt side of the control program's edges: real message boxes, the system's end signals,
+// the file list's pattern filter.
+class QtSideTest : public QObject {
+    Q_OBJECT
+
+private:
+    // Runs `inspect` on the message box once it is up.
+    void whenBoxShows(std::function<void(QMessageBox*)> inspect) {
+        QTimer::singleShot(0, this, [inspect] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            inspect(box);
+        });
+    }
+
+private slots:
+    void questionsHaveYesAsTheDefaultAndNoIcon_data() {
+        QTest::addColumn<bool>("pressYes");
+        QTest::newRow("Yes") << true;
+        QTest::newRow("No") << false;
+    }
+
+    void questionsHaveYesAsTheDefaultAndNoIcon() {
+        QFETCH(bool, pressYes);
+        QtMessageBoxes boxes;
+        whenBoxShows([pressYes](QMessageBox* box) {
+            QCOMPARE(box->windowTitle(), QStringLiteral("制御プログラムの終了"));
+            QCOMPARE(box->text(), QStringLiteral("終了させます。よろしいですか？"));
+            QCOMPARE(box->icon(), QMessageBox::NoIcon);
+            QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(static_cast<QAbstractButton*>(box->defaultButton()),
+                     box->button(QMessageBox::Yes));
+            box->button(pressYes ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        QCOMPARE(boxes.askYesNo("終了させます。よろしいですか？", "制御プログラムの終了"),
+                 pressYes);
+    }
+
+    void closingAQuestionAnswersNo() {
+        QtMessageBoxes boxes;
+        whenBoxShows([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QVERIFY(!boxes.askYesNo("よろしいですか？", "確認"));
+    }
+
+    void warningsHaveOnlyAnOkButton() {
+        QtMessageBoxes boxes;
+        whenBoxShows([](QMessageBox* box) {
+            QCOMPARE(box->windowTitle(), QStringLiteral("注意！"));
+            QCOMPARE(box->text(), QStringLiteral("ファイル名を正しく入力して下さい"));
+            QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+            QCOMPARE(box->icon(), QMessageBox::NoIcon);
+            box->button(QMessageBox::Ok)->click();
+        });
+        boxes.warn("ファイル名を正しく入力して下さい", "注意！");
+    }
+
+    void endSignalsReachTheEventLoop_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+
+    void endSignalsReachTheEventLoop() {
+        QFETCH(int, signal);
+        ShutdownSignals shutdown;
+        QSignalSpy spy(&shutdown, &ShutdownSignals::received);
+        QCOMPARE(std::raise(signal), 0);
+        QVERIFY(spy.wait(2000));
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void patternsMatchNames_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("extension") << "*.jpg"
+                                   << "photo.jpg" << true;
+        QTest::newRow("letter case") << "*.jpg"
+                                     << "PHOTO.JPG" << true;
+        QTest::newRow("other extension") << "*.jpg"
+                                         << "photo.jpeg" << false;
+        QTest::newRow("whole name") << "*.jpg"
+                                    << "jpg" << false;
+        QTest::newRow("star dot star, no extension") << "*.*"
+                                                     << "README" << true;
+        QTest::newRow("second of two") << "*.txt;*.dat"
+                                       << "notes.dat" << true;
+        QTest::newRow("neither of two") << "*.txt;*.dat"
+                                        << "notes.ini" << false;
+        QTest::newRow("blanks around") << " *.txt ; *.dat "
+                                       << "a.txt" << true;
+        QTest::newRow("empty filters nothing") << ""
+                                               << "anything" << true;
+        QTest::newRow("question mark") << "LMData?.ini"
+                                       << "LMData1.ini" << true;
+        QTest::newRow("question mark, two") << "LMData?.ini"
+                                            << "LMData12.ini" << false;
+        QTest::newRow("brackets are plain text") << "[a].txt"
+                                                 << "[a].txt" << true;
+        QTest::newRow("brackets are no set") << "[a].txt"
+                                             << "a.txt" << false;
+    }
+
+    void patternsMatchNames() {
+        QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QFETCH(bool, matches);
+        QCOMPARE(FilePattern(pattern).matches(name), matches);
+    }
+};
+
+} // namespace lm::test
+
+QTEST_MAIN(lm::test::QtSideTest)
+#include "QtSideTest.moc"
