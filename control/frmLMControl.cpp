@@ -4,6 +4,8 @@
 #include "ExchangeFolder.h"
 #include "JapaneseFont.h"
 #include "QtMessageBoxes.h"
+#include "QtTimer.h"
+#include "RunController.h"
 #include "Twips.h"
 #include "TwipsLayout.h"
 #include "Vocabulary.h"
@@ -217,6 +219,7 @@ void frmLMControl::buildRunArea() {
     cmdStop = layout.make<WrapButton>(m_client, "cmdStop", {9600, 6960, 975, 855},
                                       JapaneseFont::gothic(12));
     cmdStop->setText(QStringLiteral("表示を止める"));
+    connect(cmdStop, &QPushButton::clicked, this, &frmLMControl::cmdStop_Click);
 
     // The number of display computers: every show runs for all sixteen, so neither the list
     // nor its label is ever shown.
@@ -258,6 +261,7 @@ void frmLMControl::buildMenus() {
     mnuLMCEnd = mnuEnd0->addAction(QStringLiteral("このプログラムを終了する"));
     mnuLMCEnd->setObjectName(QStringLiteral("mnuLMCEnd"));
     connect(mnuLMCEnd, &QAction::triggered, this, &frmLMControl::mnuLMCEnd_Click);
+    connect(mnuLMEnd, &QAction::triggered, this, &frmLMControl::mnuLMEnd_Click);
 }
 
 void frmLMControl::fillChoiceLists() {
@@ -314,6 +318,12 @@ void frmLMControl::Form_Load() {
     exchange.deleteSet(ExchangeSet::EndAnswers);
     exchange.deleteSet(ExchangeSet::NextAnswers);
     exchange.deleteSet(ExchangeSet::Jobs);
+
+    RunView& view = *this;
+    m_run = std::make_unique<RunController>(m_table, CurrentDir, view, messageBoxes());
+    for (int n = 0; n < RunController::timerCount; ++n) {
+        new QtTimer(m_run->timer(n), this);
+    }
 }
 
 void frmLMControl::Form_Unload() {
@@ -322,11 +332,30 @@ void frmLMControl::Form_Unload() {
     }
     m_unloaded = true;
 
+    // The show ends with the window: no tick may write a job after the clean-up.
+    for (int n = 0; n < RunController::timerCount; ++n) {
+        m_run->timer(n).setEnabled(false);
+    }
+
     const ExchangeFolder exchange(CurrentDir);
     exchange.deleteSet(ExchangeSet::EndAnswers);
     exchange.deleteSet(ExchangeSet::NextAnswers);
     exchange.deleteSet(ExchangeSet::Jobs);
 
+    unloadChooser();
+}
+
+void frmLMControl::unloadChooser() {
+    if (!m_ownChooser) {
+        return;
+    }
+    if (m_ownChooser->isVisible()) {
+        // Open, so its modal loop still runs further up the stack (the program was ended by a
+        // signal): cancel it and let the event loop delete it once that loop has returned.
+        m_ownChooser->close();
+        m_ownChooser.release()->deleteLater();
+        return;
+    }
     m_ownChooser.reset();
 }
 
@@ -335,8 +364,16 @@ void frmLMControl::mnuLMCEnd_Click() {
                                  "制御プログラムの終了")) {
         return;
     }
-    m_ownChooser.reset();
+    unloadChooser();
     close();
+}
+
+void frmLMControl::cmdStop_Click() {
+    m_run->cmdStop_Click();
+}
+
+void frmLMControl::mnuLMEnd_Click() {
+    m_run->mnuLMEnd_Click();
 }
 
 void frmLMControl::closeEvent(QCloseEvent* event) {
@@ -388,8 +425,11 @@ void frmLMControl::markStarterStopped() {
 }
 
 void frmLMControl::setJobWriteProblem(const std::string& problem) {
-    lblJobWrite->setText(QString::fromStdString(problem));
-    lblJobWrite->setToolTip(QString::fromStdString(problem));
+    const QString text = QString::fromStdString(problem);
+    // One line beside the list's label; the whole text is in the tool tip.
+    lblJobWrite->setText(lblJobWrite->fontMetrics().elidedText(
+        text, Qt::ElideRight, lblJobWrite->contentsRect().width()));
+    lblJobWrite->setToolTip(text);
     lblJobWrite->setVisible(!problem.empty());
 }
 

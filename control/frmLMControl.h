@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileChooser.h"
+#include "ItemTable.h"
 #include "RunView.h"
 
 #include <QMainWindow>
@@ -21,6 +22,7 @@ namespace lm {
 
 class ClickLabel;
 class MessageBoxes;
+class RunController;
 class QtMessageBoxes;
 class frmFileLoad;
 
@@ -51,6 +53,14 @@ public:
     bool isUnloaded() const { return m_unloaded; }
 
     void mnuLMCEnd_Click();
+    // "表示を止める": stop jobs for every display, every timer off. Run first by every change of
+    // the show list.
+    void cmdStop_Click();
+    // "表示プログラムをすべて終了させる", after confirmation.
+    void mnuLMEnd_Click();
+
+    // The show run controller with its seventeen timers, bound to this window's event loop.
+    RunController& runController() { return *m_run; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -75,8 +85,11 @@ private:
     void setJobWriteProblem(const std::string& problem) override;
 
     MessageBoxes& messageBoxes();
+    void unloadChooser();
 
     Services m_services;
+    ItemTable m_table;
+    std::unique_ptr<RunController> m_run;
     std::unique_ptr<QtMessageBoxes> m_ownMessageBoxes;
     std::unique_ptr<frmFileLoad> m_ownChooser;
     ChooserVariables m_chooserVariables;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LineFile.h"
+
 #include <QColor>
 #include <QImage>
 #include <filesystem>
@@ -32,9 +34,9 @@ inline void writeGif(const std::filesystem::path& path) {
     writeFile(path, std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));
 }
 
+// The whole file; empty when it cannot be read.
 inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return lineFile::readBytes(path).value_or(std::string());
 }
 
 } // namespace lm::test

@@ -1,6 +1,7 @@
 #include "frmLMControl.h"
 
 #include "FakeMessageBoxes.h"
+#include "RunController.h"
 #include "TestFiles.h"
 #include "Twips.h"
 #include "WorkingFolder.h"
@@ -47,6 +48,30 @@ QString captionOf(const QWidget* widget) {
 
 const std::vector<std::string> exchangeFiles{"LMData1.ini",  "LMData16.ini", "LMData.ini",
                                              "LMPNext3.ans", "LMPEnd2.ans",  "LMPEnd16.ans"};
+// The stop job in code page 932 with CR LF: "-1", "文字", "", "左へ", "", "白", "暗い青", "中",
+// two ideographic blanks, "".
+const std::string stopJobBytes = "-1\r\n"
+                                 "\x95\xB6\x8E\x9A\r\n"
+                                 "\r\n"
+                                 "\x8D\xB6\x82\xD6\r\n"
+                                 "\r\n"
+                                 "\x94\x92\r\n"
+                                 "\x88\xC3\x82\xA2\x90\xC2\r\n"
+                                 "\x92\x86\r\n"
+                                 "\x81\x40\x81\x40\r\n"
+                                 "\r\n";
+// The same with "終了" as its kind.
+const std::string endJobBytes = "-1\r\n"
+                                "\x8F\x49\x97\xB9\r\n"
+                                "\r\n"
+                                "\x8D\xB6\x82\xD6\r\n"
+                                "\r\n"
+                                "\x94\x92\r\n"
+                                "\x88\xC3\x82\xA2\x90\xC2\r\n"
+                                "\x92\x86\r\n"
+                                "\x81\x40\x81\x40\r\n"
+                                "\r\n";
+
 const std::vector<std::string> keptFiles{"sample.jpg", "show.txt", "LMData1.txt", "notes.ans"};
 
 } // namespace
@@ -90,6 +115,29 @@ private:
         }
     }
 
+    // Every timer of the run controller counting down, as in a running show.
+    void runEveryTimer() const {
+        for (int n = 0; n < RunController::timerCount; ++n) {
+            m_window->runController().timer(n).setInterval(100);
+            m_window->runController().timer(n).setEnabled(true);
+        }
+    }
+
+    int runningTimers() const {
+        int running = 0;
+        for (int n = 0; n < RunController::timerCount; ++n) {
+            running += m_window->runController().timer(n).isActive() ? 1 : 0;
+        }
+        return running;
+    }
+
+    void verifyJobFiles(const std::string& bytes) const {
+        for (int n = 1; n <= 16; ++n) {
+            const fs::path job = m_work->data() / ("LMData" + std::to_string(n) + ".ini");
+            QVERIFY2(readFile(job) == bytes, job.c_str());
+        }
+    }
+
 private slots:
     void init() {
         m_work = std::make_unique<WorkingFolder>();
@@ -120,8 +168,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         QCOMPARE(m_window->windowTitle(), QStringLiteral("制御機　ミラトス"));
         const QRect screen = m_window->screen()->geometry();
-        QVERIFY(qAbs(m_window->geometry().center().x() - screen.center().x()) <= 1);
-        QVERIFY(qAbs(m_window->geometry().center().y() - screen.center().y()) <= 1);
+        // Centred at its designed size; a window frame may shift it by its own width.
+        QVERIFY(qAbs(m_window->frameGeometry().center().x() - screen.center().x()) <= 3);
+        QVERIFY(qAbs(m_window->frameGeometry().center().y() - screen.center().y()) <= 3);
         // 10815 x 8100 twips below the menu bar, at 15 twips a pixel.
         QCOMPARE(m_window->centralWidget()->size(), QSize(721, 540));
     }
@@ -347,6 +396,78 @@ private slots:
         QVERIFY(m_boxes.shown.empty());
         QVERIFY(m_window->isUnloaded());
         verifyExchangeFilesGoneAndOthersKept();
+    }
+
+    void stopWritesSixteenStopJobsAndDeletesTheAnswers() {
+        start();
+        m_window->show();
+        writeExchangeAndKeptFiles();
+        control<QLabel>("lblDisplay")->show();
+        runEveryTimer();
+        QTest::mouseClick(control<QAbstractButton>("cmdStop"), Qt::LeftButton);
+        verifyJobFiles(stopJobBytes);
+        for (const char* answer : {"LMPNext3.ans", "LMPEnd2.ans", "LMPEnd16.ans"}) {
+            QVERIFY(!fs::exists(m_work->data() / answer));
+        }
+        QCOMPARE(runningTimers(), 0);
+        QVERIFY(control<QLabel>("lblDisplay")->isHidden());
+        QVERIFY(m_boxes.shown.empty());
+    }
+
+    void stopWithoutAShowStillWritesEveryStopJob() {
+        start();
+        fs::remove_all(m_work->data());
+        m_window->cmdStop_Click();
+        verifyJobFiles(stopJobBytes);
+    }
+
+    void endAnsweredNoWritesNothing() {
+        start();
+        runEveryTimer();
+        m_boxes.answers.push_back(false);
+        control<QAction>("mnuLMEnd")->trigger();
+        QCOMPARE(m_boxes.shown.size(), std::size_t{1});
+        QCOMPARE(m_boxes.shown[0].text,
+                 std::string("表示プログラムを終了させます。よろしいですか？"));
+        QCOMPARE(m_boxes.shown[0].title, std::string("表示プログラムの終了"));
+        QVERIFY(fs::is_empty(m_work->data()));
+        QCOMPARE(runningTimers(), RunController::timerCount);
+    }
+
+    void endAnsweredYesWritesSixteenEndJobsAndStopsEveryTimer() {
+        start();
+        runEveryTimer();
+        m_boxes.answers.push_back(true);
+        control<QAction>("mnuLMEnd")->trigger();
+        verifyJobFiles(endJobBytes);
+        QCOMPARE(runningTimers(), 0);
+        QVERIFY(m_window->isVisible() || !m_window->isUnloaded());
+    }
+
+    void failingJobWritesShowUntilWritingWorksAgain() {
+        start();
+        m_window->show();
+        auto* indicator = control<QLabel>("lblJobWrite");
+        // A file where the Exchange folder should be: no job can be written.
+        fs::remove_all(m_work->data());
+        writeFile(m_work->data(), "in the way");
+        m_window->cmdStop_Click();
+        QVERIFY(indicator->isVisible());
+        QVERIFY(indicator->toolTip().contains(QStringLiteral("書き込めません")));
+        QVERIFY(m_boxes.shown.empty());
+
+        fs::remove(m_work->data());
+        m_window->cmdStop_Click();
+        QVERIFY(indicator->isHidden());
+        verifyJobFiles(stopJobBytes);
+    }
+
+    void closingStopsEveryTimer() {
+        start();
+        m_window->show();
+        runEveryTimer();
+        QVERIFY(m_window->close());
+        QCOMPARE(runningTimers(), 0);
     }
 
     void anotherStartFolderUsesItsOwnExchangeFolder() {
