@@ -6,6 +6,8 @@
 #include "QtMessageBoxes.h"
 #include "QtTimer.h"
 #include "RunController.h"
+#include "ShowList.h"
+#include "TextRules.h"
 #include "Twips.h"
 #include "TwipsLayout.h"
 #include "Vocabulary.h"
@@ -18,6 +20,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -135,6 +138,12 @@ void frmLMControl::buildEntryFrame() {
     inputPalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
     lblInput->setPalette(inputPalette);
     lblInput->raise();
+    connect(ImagePicture, &ClickLabel::clicked, this, [this] { ImagePicture_Click(0); });
+    connect(lblInput, &ClickLabel::clicked, this, [this] { lblInput_Click(0); });
+    connect(Text1, &QLineEdit::textChanged, this, &frmLMControl::Text1_Change);
+    connect(cmdText, &QPushButton::clicked, this, &frmLMControl::cmdText_Click);
+    connect(cmdTextClear, &QPushButton::clicked, this, &frmLMControl::cmdTextClear_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &frmLMControl::cmdClear_Click);
 
     for (QComboBox* combo : {ComboTForeColor, ComboTBackColor}) {
         combo->setEditable(true);
@@ -172,6 +181,17 @@ void frmLMControl::buildListArea() {
     List1 = layout.make<QListWidget>(m_client, "List1", {120, 4560, 10455, 2085},
                                      JapaneseFont::gothic(11.25));
     List1->setSortingEnabled(false);
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // By mouse or by keys; the selection is made before this runs.
+    connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!m_listChanging) {
+            List1_Click();
+        }
+    });
+    // A click on the line already selected shows its settings again.
+    connect(List1, &QListWidget::itemClicked, this, &frmLMControl::List1_Click);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmLMControl::cmdDelete_Click);
+    connect(cmdAllClear, &QPushButton::clicked, this, &frmLMControl::cmdAllClear_Click);
 }
 
 void frmLMControl::buildRunArea() {
@@ -324,6 +344,7 @@ void frmLMControl::Form_Load() {
     for (int n = 0; n < RunController::timerCount; ++n) {
         new QtTimer(m_run->timer(n), this);
     }
+    m_showList = std::make_unique<ShowList>(m_table, m_run->exchange());
 }
 
 void frmLMControl::Form_Unload() {
@@ -376,9 +397,166 @@ void frmLMControl::mnuLMEnd_Click() {
     m_run->mnuLMEnd_Click();
 }
 
+void frmLMControl::cmdText_Click() {
+    cmdStop_Click();
+    ItemEntry entry;
+    entry.text = Text1->text().toStdString();
+    entry.movement = ComboTMove->currentText().toStdString();
+    entry.textColour = ComboTForeColor->currentText().toStdString();
+    entry.backColour = ComboTBackColor->currentText().toStdString();
+    entry.speed = ComboTSpeed->currentText().toStdString();
+    entry.picturePath = PicturePath[0];
+
+    const ShowList::AddResult result = m_showList->add(entry);
+    switch (result.status) {
+    case ShowList::AddResult::Status::Full:
+        return;
+    case ShowList::AddResult::Status::Refused:
+        // The entries stay as they are, so the operator can mend the value.
+        messageBoxes().warn(result.warning, std::string(ShowList::warningTitle));
+        return;
+    case ShowList::AddResult::Status::Added:
+        break;
+    }
+    if (result.line) {
+        List1->addItem(QString::fromStdString(*result.line));
+    }
+    if (!result.warning.empty()) {
+        messageBoxes().warn(result.warning, std::string(ShowList::warningTitle));
+    }
+    cmdClear_Click();
+    Text1->setText(QString());
+}
+
+void frmLMControl::List1_Click() {
+    const int r = m_showList->rowOfLine(selectedLine());
+    if (r < 0) {
+        return;
+    }
+    const ItemTable::Row& row = m_table.row(r);
+    const std::string& kind = row[ItemTable::kindField];
+    if (kind == vocabulary::kindText) {
+        Text1->setText(QString::fromStdString(row[ItemTable::textField]));
+        ComboTMove->setEditText(QString::fromStdString(row[ItemTable::movementField]));
+        ComboTForeColor->setEditText(QString::fromStdString(row[ItemTable::textColourField]));
+        ComboTBackColor->setEditText(QString::fromStdString(row[ItemTable::backColourField]));
+        ComboTSpeed->setEditText(QString::fromStdString(row[ItemTable::speedField]));
+        cmdClear_Click();
+    } else if (kind == vocabulary::kindPicture) {
+        ComboTBackColor->setEditText(QString::fromStdString(row[ItemTable::backColourField]));
+        ComboTSpeed->setEditText(QString::fromStdString(row[ItemTable::speedField]));
+        PicturePath[0] = row[ItemTable::pictureField];
+        if (PicturePath[0].empty()) {
+            ImagePicture->clear();
+            lblInput->show();
+        } else {
+            // A show file may hold a full path here; the picture is looked for in the Exchange
+            // folder under its bare name either way.
+            loadPreview(CurrentDir / "data" / bareName(PicturePath[0]));
+            lblInput->hide();
+        }
+    }
+}
+
+void frmLMControl::cmdDelete_Click() {
+    cmdStop_Click();
+    const int line = selectedLine();
+    if (line >= 0 && m_showList->removeLine(line)) {
+        removeListLine(line);
+    }
+    if (selectedLine() >= 0) {
+        List1_Click();
+    } else {
+        cmdTextClear_Click();
+        cmdClear_Click();
+    }
+}
+
+void frmLMControl::cmdAllClear_Click() {
+    cmdStop_Click();
+    m_showList->clear();
+    clearListLines();
+}
+
+void frmLMControl::ImagePicture_Click(int index) {
+    m_chooserVariables.SMode = chooserModePicture;
+    PictureIndex = index;
+    chooser().choose(m_chooserVariables);
+    if (m_chooserVariables.SResult != chooserResultOk || m_unloaded) {
+        return;
+    }
+    Text1->setText(QString());
+    const std::filesystem::path file =
+        std::filesystem::path(m_chooserVariables.SPath) / m_chooserVariables.SName;
+    if (PictureIndex != 0 || !loadPreview(file)) {
+        return;
+    }
+    lblInput->hide();
+    PicturePath[0] = file.string();
+}
+
+void frmLMControl::lblInput_Click(int index) {
+    ImagePicture_Click(index);
+}
+
+void frmLMControl::cmdClear_Click() {
+    ImagePicture->clear();
+    lblInput->show();
+    PicturePath[0].clear();
+}
+
+void frmLMControl::cmdTextClear_Click() {
+    Text1->setText(QString());
+}
+
+void frmLMControl::Text1_Change() {
+    cmdClear_Click();
+}
+
+bool frmLMControl::loadPreview(const std::filesystem::path& file) {
+    QImageReader reader(QString::fromStdString(file.string()));
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        return false;
+    }
+    ImagePicture->setPixmap(QPixmap::fromImage(image));
+    return true;
+}
+
+int frmLMControl::selectedLine() const {
+    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    return selected.isEmpty() ? -1 : List1->row(selected.front());
+}
+
+void frmLMControl::removeListLine(int line) {
+    m_listChanging = true;
+    delete List1->takeItem(line);
+    // No line stays selected after a removal; the list does not move the selection on.
+    List1->setCurrentRow(-1);
+    List1->clearSelection();
+    m_listChanging = false;
+}
+
+void frmLMControl::clearListLines() {
+    m_listChanging = true;
+    List1->clear();
+    m_listChanging = false;
+}
+
 void frmLMControl::closeEvent(QCloseEvent* event) {
     Form_Unload();
     event->accept();
+}
+
+FileChooser& frmLMControl::chooser() {
+    if (m_services.chooser != nullptr) {
+        return *m_services.chooser;
+    }
+    if (!m_ownChooser) {
+        // A window of its own, without an owner, modal to the whole program.
+        m_ownChooser = std::make_unique<frmFileLoad>();
+    }
+    return *m_ownChooser;
 }
 
 MessageBoxes& frmLMControl::messageBoxes() {

@@ -5,8 +5,10 @@
 #include "RunView.h"
 
 #include <QMainWindow>
+#include <array>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 class QAction;
 class QCheckBox;
@@ -23,6 +25,7 @@ namespace lm {
 class ClickLabel;
 class MessageBoxes;
 class RunController;
+class ShowList;
 class QtMessageBoxes;
 class frmFileLoad;
 
@@ -59,8 +62,27 @@ public:
     // "表示プログラムをすべて終了させる", after confirmation.
     void mnuLMEnd_Click();
 
+    // The show list: adding, showing, deleting items; choosing and clearing the picture.
+    void cmdText_Click();
+    void List1_Click();
+    void cmdDelete_Click();
+    void cmdAllClear_Click();
+    void ImagePicture_Click(int index);
+    void lblInput_Click(int index);
+    void cmdClear_Click();
+    void cmdTextClear_Click();
+    void Text1_Change();
+
+    // The picture chosen for the next item: empty, a full path from the chooser, or the bare
+    // name of a file in the Exchange folder (taken from a picture item selected in List1).
+    std::array<std::string, 1> PicturePath;
+    // The element number of the picture box that opened the chooser.
+    int PictureIndex = 0;
+
     // The show run controller with its seventeen timers, bound to this window's event loop.
     RunController& runController() { return *m_run; }
+    const ShowList& showList() const { return *m_showList; }
+    ChooserVariables& chooserVariables() { return m_chooserVariables; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,11 +107,22 @@ private:
     void setJobWriteProblem(const std::string& problem) override;
 
     MessageBoxes& messageBoxes();
+    FileChooser& chooser();
     void unloadChooser();
+    // Shows the picture file in the preview; false (and the preview unchanged) when it cannot
+    // be read as a picture.
+    bool loadPreview(const std::filesystem::path& file);
+    // The List1 line that is selected, or -1.
+    int selectedLine() const;
+    // Changes List1 without running List1_Click, as only the operator's selection does.
+    void removeListLine(int line);
+    void clearListLines();
 
     Services m_services;
     ItemTable m_table;
     std::unique_ptr<RunController> m_run;
+    std::unique_ptr<ShowList> m_showList;
+    bool m_listChanging = false;
     std::unique_ptr<QtMessageBoxes> m_ownMessageBoxes;
     std::unique_ptr<frmFileLoad> m_ownChooser;
     ChooserVariables m_chooserVariables;
