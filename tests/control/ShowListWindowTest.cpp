@@ -2,6 +2,7 @@
 #include "FakeMessageBoxes.h"
 #include "ShowList.h"
 #include "TestFiles.h"
+#include "TestRows.h"
 #include "WorkingFolder.h"
 #include "frmFileLoad.h"
 #include "frmLMControl.h"
@@ -69,12 +70,6 @@ private:
         QVERIFY(m_window->PicturePath[0].empty());
         QVERIFY(!previewShown());
         QVERIFY(control<QLabel>("lblInput")->isVisible());
-    }
-
-    void verifyRowsEmptyFrom(int first) const {
-        for (int r = first; r < ItemTable::rowCount; ++r) {
-            QVERIFY2(table().row(r) == ItemTable::Row{}, qPrintable(QString::number(r)));
-        }
     }
 
     // Every List1 line describes the row it stands for.
@@ -241,7 +236,7 @@ private slots:
         QCOMPARE(text()->text(), QString::number(line));
         click("cmdDelete");
         QCOMPARE(table().count(), 100);
-        verifyRowsEmptyFrom(100);
+        QVERIFY(rowsFromCountAreEmpty(table()));
         verifyLinesMatchTable();
         if (line < 100) {
             QCOMPARE(table().row(line)[ItemTable::textField], std::to_string(line + 1));
@@ -277,7 +272,7 @@ private slots:
         click("cmdText");
         QCOMPARE(list()->count(), 1);
         QCOMPARE(table().row(0)[ItemTable::textField], std::string("kept"));
-        verifyRowsEmptyFrom(1);
+        QVERIFY(rowsFromCountAreEmpty(table()));
     }
 
     void choosingAPictureEmptiesTheText() {
