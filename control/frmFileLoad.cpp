@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QStyle>
+#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -169,6 +170,8 @@ void frmFileLoad::buildControls() {
     lblFileMessage->setText(QStringLiteral("ファイルを選んで下さい"));
     Drive1 = layout.make<QComboBox>(this, "Drive1", {240, 480, 2775, 300}, windowFont);
     Dir1 = layout.make<QListWidget>(this, "Dir1", {240, 960, 2775, 2190}, windowFont);
+    // Open and closed folders alike, one line each.
+    Dir1->setIconSize(QSize(16, 16));
     File1 = layout.make<QListWidget>(this, "File1", {3360, 600, 2775, 2070}, windowFont);
     ImageP = layout.make<ClickLabel>(this, "ImageP", {6360, 600, 2775, 2055}, windowFont);
     ImageP->setScaledContents(true);
@@ -210,7 +213,9 @@ void frmFileLoad::buildControls() {
     connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Change(); });
     connect(Drive1, &QComboBox::activated, this, [this] { Drive1_Change(); });
     connect(Dir1, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        openFolder(toPath(item->data(Qt::UserRole).toString()));
+        // After the click has been handled: the list is filled anew.
+        const fs::path folder = toPath(item->data(Qt::UserRole).toString());
+        QTimer::singleShot(0, this, [this, folder] { openFolder(folder); });
     });
     connect(File1, &QListWidget::itemSelectionChanged, this, [this] {
         if (!m_listing && !File1->selectedItems().isEmpty()) {
@@ -418,6 +423,7 @@ bool frmFileLoad::setDirPath(const fs::path& folder) {
     }
     if (current != nullptr) {
         Dir1->setCurrentItem(current);
+        current->setSelected(true);
     }
     return true;
 }

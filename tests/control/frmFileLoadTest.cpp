@@ -326,7 +326,9 @@ private slots:
         const QPoint at = folders->visualItemRect(found.front()).center();
         QTest::mouseClick(folders->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(m_chooser->folderPath(), work() / "pictures");
+        QTRY_COMPARE(m_chooser->folderPath(), work() / "pictures");
+        QVERIFY(folders->currentItem()->isSelected());
+        QVERIFY(folders->currentItem()->text().endsWith(QStringLiteral("pictures")));
         QCOMPARE(texts(fileList()), QStringList{"inner.jpg"});
     }
 
