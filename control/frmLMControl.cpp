@@ -56,6 +56,14 @@ void fillBackground(QWidget* widget, const QColor& colour) {
     widget->setAutoFillBackground(true);
 }
 
+// A list with a text field: the operator picks an entry or types any text, which stays exactly
+// as typed (no completion from the entries) and is not added to them.
+void makeEditable(QComboBox* combo) {
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setCompleter(nullptr);
+}
+
 } // namespace
 
 frmLMControl::frmLMControl(QWidget* parent) : frmLMControl(Services{}, parent) {}
@@ -145,10 +153,8 @@ void frmLMControl::buildEntryFrame() {
     connect(cmdTextClear, &QPushButton::clicked, this, &frmLMControl::cmdTextClear_Click);
     connect(cmdClear, &QPushButton::clicked, this, &frmLMControl::cmdClear_Click);
 
-    for (QComboBox* combo : {ComboTForeColor, ComboTBackColor}) {
-        combo->setEditable(true);
-        combo->setInsertPolicy(QComboBox::NoInsert);
-    }
+    makeEditable(ComboTForeColor);
+    makeEditable(ComboTBackColor);
 }
 
 void frmLMControl::buildListArea() {
@@ -252,8 +258,7 @@ void frmLMControl::buildRunArea() {
     Label2->hide();
 
     for (QComboBox* combo : {ComboTSpeed, ComboTMove, ComboNum}) {
-        combo->setEditable(true);
-        combo->setInsertPolicy(QComboBox::NoInsert);
+        makeEditable(combo);
     }
 }
 

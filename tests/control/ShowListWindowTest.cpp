@@ -63,6 +63,16 @@ private:
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
+    // Typing as an input method does it, one character at a time.
+    static void typeInto(QWidget* widget, const QString& text) {
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(widget, &press);
+            QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(widget, &release);
+        }
+    }
+
     bool previewShown() const { return !control<QLabel>("ImagePicture")->pixmap().isNull(); }
 
     // No picture chosen: path empty, preview blank, label visible.
@@ -176,6 +186,20 @@ private slots:
                                       "",       "",
                                       ""};
         QVERIFY(table().row(0) == expected);
+    }
+
+    void typedChoicesStayAsTyped() {
+        // A word that begins like an entry ("明るい赤") is not completed to it.
+        QLineEdit* colour = combo("ComboTForeColor")->lineEdit();
+        colour->selectAll();
+        typeInto(colour, QStringLiteral("明るい"));
+        QLineEdit* speed = combo("ComboTSpeed")->lineEdit();
+        speed->selectAll();
+        typeInto(speed, QStringLiteral("やや"));
+        addText(QStringLiteral("x"));
+        QCOMPARE(table().row(0)[ItemTable::textColourField], std::string("明るい"));
+        QCOMPARE(table().row(0)[ItemTable::speedField], std::string("やや"));
+        QCOMPARE(combo("ComboTForeColor")->count(), 16);
     }
 
     void aBareNameStaysWholeInTheTable() {
