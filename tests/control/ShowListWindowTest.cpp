@@ -65,6 +65,8 @@ private:
 
     // Typing as an input method does it, one character at a time.
     static void typeInto(QWidget* widget, const QString& text) {
+        QApplication::setActiveWindow(widget->window());
+        widget->setFocus();
         for (const QChar c : text) {
             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
             QApplication::sendEvent(widget, &press);
