@@ -49,6 +49,17 @@ protected:
         return clock.advanceUntil([&] { return logic.poller().LastJobHead() == head; }, ms);
     }
 
+    // Writes the job, presses "OK" if not yet done and runs until the job has started.
+    // Returns the moment it started.
+    std::int64_t startJob(const JobLines& lines) {
+        writeJob(lines);
+        if (!logic.timer3().isActive()) {
+            confirm();
+        }
+        EXPECT_TRUE(runUntilStarted(lines[0]));
+        return clock.now();
+    }
+
     std::optional<std::string> answerBytes(AnswerKind kind, int display = 7) const {
         return lineFile::readBytes(exchange.answerPath(kind, display));
     }

@@ -37,9 +37,7 @@ TEST_F(JobPollerTest, TheStartTimerStartsTheJobOnceAfterOk) {
 }
 
 TEST_F(JobPollerTest, SameLineOneTwiceIsShownOnce) {
-    writeJob(textJob(" 3 ", "中", "first"));
-    confirm();
-    ASSERT_TRUE(runUntilStarted(" 3 "));
+    startJob(textJob(" 3 ", "中", "first"));
     writeJob(textJob(" 3 ", "中", "second"));
     clock.advance(1000);
     EXPECT_EQ(view.caption, "first");
@@ -47,9 +45,7 @@ TEST_F(JobPollerTest, SameLineOneTwiceIsShownOnce) {
 }
 
 TEST_F(JobPollerTest, LineOneIsComparedExactly) {
-    writeJob(textJob(" 3 ", "中", "first"));
-    confirm();
-    ASSERT_TRUE(runUntilStarted(" 3 "));
+    startJob(textJob(" 3 ", "中", "first"));
     writeJob(textJob("3", "中", "second"));
     clock.advance(80);
     EXPECT_EQ(view.caption, "second");
@@ -84,9 +80,7 @@ TEST_F(JobPollerTest, StopJobRestartsAtEveryPollAndNeverAnswers) {
 }
 
 TEST_F(JobPollerTest, TornJobIsNotStartedAndIsTriedAgain) {
-    writeJob(textJob(" 1 ", "中", "one"));
-    confirm();
-    ASSERT_TRUE(runUntilStarted(" 1 "));
+    startJob(textJob(" 1 ", "中", "one"));
     // Caught while being written: line 1 of the next job and a few lines more.
     ASSERT_TRUE(lineFile::writeBytes(exchange.jobPath(7), " 2 \r\n\x89\xE6\x91\x9C\r\n\r\n"));
     clock.advance(400);
@@ -100,9 +94,7 @@ TEST_F(JobPollerTest, TornJobIsNotStartedAndIsTriedAgain) {
 }
 
 TEST_F(JobPollerTest, AMissingJobFileForgetsTheLastJob) {
-    writeJob(textJob(" 0 ", "中", "first show"));
-    confirm();
-    ASSERT_TRUE(runUntilStarted(" 0 "));
+    startJob(textJob(" 0 ", "中", "first show"));
     // The control program is closed and started again: its job files are deleted...
     exchange.deleteSet(ExchangeSet::Jobs);
     clock.advance(80);
@@ -114,9 +106,7 @@ TEST_F(JobPollerTest, AMissingJobFileForgetsTheLastJob) {
 }
 
 TEST_F(JobPollerTest, AnUnreadableJobFileKeepsTheLastJob) {
-    writeJob(textJob(" 0 ", "中", "first"));
-    confirm();
-    ASSERT_TRUE(runUntilStarted(" 0 "));
+    startJob(textJob(" 0 ", "中", "first"));
     // An empty file is what a poll sees while the writer has just opened it.
     ASSERT_TRUE(lineFile::writeBytes(exchange.jobPath(7), ""));
     clock.advance(80);
@@ -127,9 +117,7 @@ TEST_F(JobPollerTest, AnUnreadableJobFileKeepsTheLastJob) {
 }
 
 TEST_F(JobPollerTest, RemovingTheJobFileDoesNotStopTheItem) {
-    writeJob(textJob(" 0 ", "速く", "ABC"));
-    confirm();
-    ASSERT_TRUE(runUntilStarted(" 0 "));
+    startJob(textJob(" 0 ", "速く", "ABC"));
     std::filesystem::remove(exchange.jobPath(7));
     EXPECT_TRUE(answerTime(AnswerKind::Next, 2000));
     EXPECT_TRUE(answerTime(AnswerKind::End, 5000));
@@ -154,17 +142,13 @@ TEST_P(DisplayNumberTest, UsesTheFilesOfItsNumber) {
 INSTANTIATE_TEST_SUITE_P(Numbers, DisplayNumberTest, ::testing::Values(0, 12, -3));
 
 TEST_F(JobPollerTest, AnswersEchoLineOneAsRead) {
-    writeJob(textJob("  7\t", "速く", "A"));
-    confirm();
-    ASSERT_TRUE(runUntilStarted("  7\t"));
+    startJob(textJob("  7\t", "速く", "A"));
     ASSERT_TRUE(answerTime(AnswerKind::Next, 2000));
     EXPECT_EQ(answerBytes(AnswerKind::Next), "  7\t,\x8E\x9F\x82\xD6\r\n");
 }
 
 TEST_F(JobPollerTest, AnswersThatCannotBeWrittenAreDropped) {
-    writeJob(textJob(" 0 ", "速く", "ABC"));
-    confirm();
-    ASSERT_TRUE(runUntilStarted(" 0 "));
+    startJob(textJob(" 0 ", "速く", "ABC"));
     std::filesystem::create_directory(exchange.answerPath(AnswerKind::Next, 7));
     clock.advance(5000);
     EXPECT_TRUE(answerBytes(AnswerKind::End));

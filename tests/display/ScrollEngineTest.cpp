@@ -16,16 +16,6 @@ const std::string endSeven = " 7 ,\x95\x5C\x8E\xA6\x8F\x49\x97\xB9\r\n";
 
 class ScrollEngineTest : public DisplayFixture {
 protected:
-    // Starts the job and returns the moment it started.
-    std::int64_t startJob(const JobLines& lines) {
-        writeJob(lines);
-        if (!logic.timer3().isActive()) {
-            confirm();
-        }
-        EXPECT_TRUE(runUntilStarted(lines[0]));
-        return clock.now();
-    }
-
     // Runs on while Timer2 runs and returns the moment it stopped.
     std::int64_t stopTime(std::int64_t ms = 60000) {
         EXPECT_TRUE(clock.advanceUntil([&] { return !logic.timer2().isEnabled(); }, ms));

@@ -4,6 +4,7 @@
 #include "SignLabel.h"
 #include "TempDir.h"
 #include "Velisto.h"
+#include "WindowControls.h"
 
 #include <QComboBox>
 #include <QDataStream>
@@ -15,20 +16,13 @@
 using lm::PictureBox;
 using lm::SignLabel;
 using lm::Velisto;
+using lm::test::control;
 
 // The sign window driven by real job files in its working folder.
 class VelistoSignTest : public QObject {
     Q_OBJECT
 
 private:
-    template <typename T> static T* control(Velisto& window, const char* name) {
-        T* found = window.findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return found;
-    }
-
     struct Sign {
         lm::test::TempDir dir;
         lm::ExchangeFolder exchange{dir.path()};
@@ -50,6 +44,18 @@ private:
         }
         void stillPictureJob(const char* picture) const {
             writeJob({" 1 ", "画像", "", "移動しない", "", "白", "黒", "中", "", picture});
+        }
+        // Shows a plain picture standing still and returns Image1 once it holds it.
+        PictureBox* showStillPicture(const QColor& colour) {
+            QImage picture(32, 32, QImage::Format_RGB32);
+            picture.fill(colour);
+            if (!picture.save(picturePath("still.bmp"))) {
+                return nullptr;
+            }
+            stillPictureJob("still.bmp");
+            confirm();
+            auto* image1 = control<PictureBox>(window, "Image1");
+            return QTest::qWaitFor([&] { return !image1->pixmap().isNull(); }) ? image1 : nullptr;
         }
     };
 
@@ -153,13 +159,8 @@ private slots:
 
     void aClickOnAPictureTogglesTheEndButton() {
         Sign sign;
-        QImage picture(32, 32, QImage::Format_RGB32);
-        picture.fill(Qt::blue);
-        QVERIFY(picture.save(sign.picturePath("still.bmp")));
-        sign.stillPictureJob("still.bmp");
-        sign.confirm();
-        auto* image1 = control<PictureBox>(sign.window, "Image1");
-        QTRY_VERIFY(!image1->pixmap().isNull());
+        PictureBox* image1 = sign.showStillPicture(Qt::blue);
+        QVERIFY(image1 != nullptr);
         const QPoint spot(sign.window.width() / 3, sign.window.height() / 3);
         QCOMPARE(sign.window.childAt(spot), image1);
         QTest::mouseClick(sign.window.windowHandle(), Qt::LeftButton, {}, spot);
@@ -169,13 +170,8 @@ private slots:
 
     void aResizeRescalesThePictureOnce() {
         Sign sign;
-        QImage picture(32, 32, QImage::Format_RGB32);
-        picture.fill(Qt::green);
-        QVERIFY(picture.save(sign.picturePath("still.bmp")));
-        sign.stillPictureJob("still.bmp");
-        sign.confirm();
-        auto* image1 = control<PictureBox>(sign.window, "Image1");
-        QTRY_VERIFY(!image1->pixmap().isNull());
+        PictureBox* image1 = sign.showStillPicture(Qt::green);
+        QVERIFY(image1 != nullptr);
         sign.window.resize(300, 200);
         QTRY_COMPARE(image1->pixmap().size(), QSize(300, 200));
     }

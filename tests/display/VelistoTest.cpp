@@ -2,6 +2,7 @@
 
 #include "DisplayLogic.h"
 #include "SignLabel.h"
+#include "WindowControls.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -12,19 +13,12 @@
 
 using lm::SignLabel;
 using lm::Velisto;
+using lm::test::control;
 
 class VelistoTest : public QObject {
     Q_OBJECT
 
 private:
-    template <typename T> static T* control(Velisto& window, const char* name) {
-        T* found = window.findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return found;
-    }
-
     static void chooseAndConfirm(Velisto& window, const QString& text) {
         auto* combo = control<QComboBox>(window, "Combo1");
         combo->setEditText(text);

@@ -1,0 +1,69 @@
+#include "XServer.h"
+
+#include "ChildProcess.h"
+
+namespace lm::e2e {
+
+namespace {
+constexpr int startTimeoutMs = 15000;
+}
+
+XServer::XServer(QSize size, int dpi) : m_size(size) {
+    dieWithParent(m_process);
+    m_process.setStandardErrorFile(QProcess::nullDevice());
+    // -displayfd 1: Xvfb picks a free display and writes its number to its standard output.
+    m_process.start(QStringLiteral("Xvfb"),
+                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                     QStringLiteral("0"),
+                     QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
+                     QStringLiteral("-dpi"), QString::number(dpi), QStringLiteral("-nolisten"),
+                     QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    if (!m_process.waitForStarted(startTimeoutMs)) {
+        m_error = QStringLiteral("Xvfb did not start: ") + m_process.errorString();
+        return;
+    }
+    QByteArray output;
+    while (!output.contains('\n')) {
+        if (!m_process.waitForReadyRead(startTimeoutMs)) {
+            m_error = QStringLiteral("Xvfb gave no display number");
+            return;
+        }
+        output += m_process.readAllStandardOutput();
+    }
+    bool ok = false;
+    const int number = output.trimmed().toInt(&ok);
+    if (!ok) {
+        m_error = QStringLiteral("Xvfb wrote no number: ") + QString::fromLatin1(output);
+        return;
+    }
+    m_display = QStringLiteral(":") + QString::number(number);
+}
+
+XServer::~XServer() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000)) {
+            m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+}
+
+bool XServer::isRunning() const {
+    return !m_display.isEmpty() && m_process.state() == QProcess::Running;
+}
+
+QProcessEnvironment XServer::environment() const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    environment.remove(QStringLiteral("LC_ALL"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("XAUTHORITY"));
+    environment.remove(QStringLiteral("QT_SCALE_FACTOR"));
+    environment.remove(QStringLiteral("QT_FONT_DPI"));
+    return environment;
+}
+
+} // namespace lm::e2e
