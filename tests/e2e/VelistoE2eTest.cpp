@@ -142,7 +142,7 @@ private slots:
                           jobBytes("-1", shuuryou, kuraiAo, chuu, zenkakuBlanks)));
         QVERIFY2(velisto.waitForExit(3000), qPrintable(velisto.output()));
         QVERIFY(!velisto.crashed());
-        QCOMPARE(velisto.exitCode(), 0);
+        QVERIFY2(velisto.exitCode() == 0, qPrintable(velisto.output()));
         QVERIFY(!fs::exists(data / "LMPNext3.ans"));
         QVERIFY(!fs::exists(data / "LMPEnd3.ans"));
     }

@@ -63,6 +63,13 @@ QProcessEnvironment XServer::environment() const {
     environment.remove(QStringLiteral("XAUTHORITY"));
     environment.remove(QStringLiteral("QT_SCALE_FACTOR"));
     environment.remove(QStringLiteral("QT_FONT_DPI"));
+    // In a sanitizer build a leak inside a system library would fail the program's exit code.
+    QString leakOptions = environment.value(QStringLiteral("LSAN_OPTIONS"));
+    if (!leakOptions.isEmpty()) {
+        leakOptions += QLatin1Char(':');
+    }
+    leakOptions += QStringLiteral("suppressions=" LM_E2E_LSAN_SUPPRESSIONS ":print_suppressions=0");
+    environment.insert(QStringLiteral("LSAN_OPTIONS"), leakOptions);
     return environment;
 }
 
