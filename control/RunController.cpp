@@ -145,6 +145,7 @@ void RunController::cmdDisplay_Click() {
 
     m_StartCounter = 0;
     m_SendRow.fill(0);
+    m_round.fill(0);
     // Reports left from an earlier show must not hold up this one.
     m_LastStillAnswer.fill(-1);
 
@@ -210,6 +211,7 @@ void RunController::Timer1_Timer() {
         m_timers[0].setEnabled(true);
         m_StartCounter = 0;
         m_SendRow[1] = 0;
+        ++m_round[1];
     } else if (answer.value() == sent - 1 && answer.isEndWord()) {
         sendToDisplayOne();
     }
@@ -239,6 +241,7 @@ void RunController::sendToDisplayOne() {
         m_timers[0].setEnabled(true);
         m_StartCounter = 0;
         sent = 0;
+        ++m_round[1];
     } else {
         m_timers[1].setEnabled(false);
         sent = count + 1;
@@ -260,11 +263,15 @@ void RunController::watcherTimer(int n) {
     const int count = m_table.count();
     const auto index = static_cast<std::size_t>(n);
     const int sent = m_SendRow[index];
+    // Display n - 1 has begun the list again since display n did. Its reports then belong to
+    // the new round, even when their item numbers are below what display n was sent last.
+    const bool newerRound = m_round[index - 1] > m_round[index];
 
-    if (reported == 0 && sent == count) {
+    if (sent == count && (reported == 0 || newerRound)) {
         // Display n - 1 has begun the list again after display n had all of it.
         if (m_view.repeatChecked()) {
             m_SendRow[index] = 0;
+            ++m_round[index];
         } else {
             m_timers[index].setEnabled(false);
         }
@@ -280,7 +287,10 @@ void RunController::watcherTimer(int n) {
         handOver(n);
         return;
     }
-    if (reported >= sent || sent == count + 1) {
+    // A faster item can overtake a slower one and cut it off on display n - 1 before it was
+    // handed on; display n then still lacks the last rows when display n - 1 begins again.
+    // It gets them one per report, instead of waiting for reports that never come.
+    if (reported >= sent || sent == count + 1 || (newerRound && sent < count)) {
         handOver(n);
     }
 }

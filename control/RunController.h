@@ -22,6 +22,10 @@ namespace lm {
 // display n - 1. It owns its seventeen timers: the window binds each to a lm::QtTimer, tests to
 // a virtual clock. Every handler is a plain call; none of them blocks except the message boxes.
 //
+// With repetition, each watcher counts the rounds its display has begun, so that a display that
+// missed the last rows of a round (a faster item cut a slower one off on the display before)
+// still follows into the next round instead of waiting for reports that never come.
+//
 // Job files that cannot be written (the Exchange folder is missing or refuses them, or a value
 // cannot be carried) never stop the show and never raise a message box at a tick: the window's
 // job-write indicator (RunView::setJobWriteProblem) names the displays concerned, and is
@@ -107,6 +111,8 @@ private:
     bool m_StillShow = false;
     // -1: no still picture released yet, so a first repeated report for row 0 counts.
     std::array<int, 3> m_LastStillAnswer{-1, -1, -1};
+    // How often each display has begun the list in this show (index 0 unused).
+    std::array<int, displayCount + 1> m_round{};
 
     // How the last job write to each display went (index 0 unused).
     std::array<WriteStatus, displayCount + 1> m_jobWrites{};

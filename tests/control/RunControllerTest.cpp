@@ -369,6 +369,33 @@ TEST_F(RunControllerTest, WatcherNBeginsAgainWhenItsPredecessorReportsRowZeroWit
     EXPECT_TRUE(controller.timer(3).isActive());
 }
 
+TEST_F(RunControllerTest, ADisplayThatMissedTheLastRowsStillFollowsItsPredecessorIntoTheNextRound) {
+    // Display 2's last item was cut off by a faster one before it reached its hand-over
+    // point, so display 3 never got row 2; display 2 then began the list again.
+    addTexts(3);
+    view.repeat = true;
+    startFastUntilWatcher(3);
+    for (const auto& [display, row] :
+         std::vector<std::pair<int, int>>{{1, 0}, {2, 0}, {1, 1}, {2, 1}, {1, 2}, {1, 0}}) {
+        reportNext(display, row);
+        clock.advance(100);
+    }
+    ASSERT_EQ(head(2), " 0 ");
+    ASSERT_EQ(head(3), " 1 ");
+    ASSERT_EQ(controller.SendRow(3), 2);
+
+    reportNext(2, 0); // from display 2's new round: display 3 gets the row it lacks
+    clock.advance(100);
+    EXPECT_EQ(head(3), " 2 ");
+    EXPECT_FALSE(exists(nextAnswer(2)));
+    reportNext(2, 1); // and then begins the new round itself
+    clock.advance(100);
+    EXPECT_EQ(head(3), " 0 ");
+    reportNext(2, 2);
+    clock.advance(100);
+    EXPECT_EQ(head(3), " 1 ");
+}
+
 TEST_F(RunControllerTest, StillShowOfThreePicturesMovesEveryDisplayOneRowPerEndAnswer) {
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
         table.append(pictureRow(name, "移動しない"));
