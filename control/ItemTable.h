@@ -39,7 +39,8 @@ public:
     void clear();
 
 private:
-    std::array<Row, rowCount> m_rows{};
+    // Strings start empty by themselves; an explicit {} here crashes clang 14 in C++20 mode.
+    std::array<Row, rowCount> m_rows;
     int m_count = 0;
 };
 
