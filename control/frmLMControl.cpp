@@ -338,11 +338,8 @@ void frmLMControl::Form_Load() {
     fillChoiceLists();
 
     // Each step on its own: a failure never keeps the later ones from being tried.
-    const ExchangeFolder exchange(CurrentDir);
-    exchange.make();
-    exchange.deleteSet(ExchangeSet::EndAnswers);
-    exchange.deleteSet(ExchangeSet::NextAnswers);
-    exchange.deleteSet(ExchangeSet::Jobs);
+    ExchangeFolder(CurrentDir).make();
+    removeJobsAndAnswers(CurrentDir);
 
     RunView& view = *this;
     m_run = std::make_unique<RunController>(m_table, CurrentDir, view, messageBoxes());
@@ -363,12 +360,16 @@ void frmLMControl::Form_Unload() {
         m_run->timer(n).setEnabled(false);
     }
 
-    const ExchangeFolder exchange(CurrentDir);
+    removeJobsAndAnswers(CurrentDir);
+    unloadChooser();
+}
+
+void frmLMControl::removeJobsAndAnswers(const std::filesystem::path& currentDir) {
+    // Answers first, then jobs; every set is tried whatever happened to the one before.
+    const ExchangeFolder exchange(currentDir);
     exchange.deleteSet(ExchangeSet::EndAnswers);
     exchange.deleteSet(ExchangeSet::NextAnswers);
     exchange.deleteSet(ExchangeSet::Jobs);
-
-    unloadChooser();
 }
 
 void frmLMControl::unloadChooser() {

@@ -54,6 +54,9 @@ public:
     // however the window or the program ends; only the first call acts.
     void Form_Unload();
     bool isUnloaded() const { return m_unloaded; }
+    // Deletes the answer and job files of the Exchange folder under the folder; other files
+    // (pictures, show files) stay. Every failure is ignored.
+    static void removeJobsAndAnswers(const std::filesystem::path& currentDir);
 
     void mnuLMCEnd_Click();
     // "表示を止める": stop jobs for every display, every timer off. Run first by every change of

@@ -1,4 +1,3 @@
-#include "ExchangeFolder.h"
 #include "ShutdownSignals.h"
 #include "frmLMControl.h"
 
@@ -16,10 +15,7 @@ extern "C" void cleanExchangeAtExit() {
     if (exchangeWorkDir.empty()) {
         return;
     }
-    const lm::ExchangeFolder exchange(exchangeWorkDir);
-    exchange.deleteSet(lm::ExchangeSet::EndAnswers);
-    exchange.deleteSet(lm::ExchangeSet::NextAnswers);
-    exchange.deleteSet(lm::ExchangeSet::Jobs);
+    lm::frmLMControl::removeJobsAndAnswers(exchangeWorkDir);
 }
 
 } // namespace

@@ -142,21 +142,36 @@ private slots:
         QVERIFY(fs::exists(data / "picture.jpg"));
     }
 
+    void theSystemEndingTheProgramCleansUpToo_data() {
+        QTest::addColumn<int>("signal"); // 0: the X server goes away, as at logout
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("X server gone") << 0;
+    }
+
     void theSystemEndingTheProgramCleansUpToo() {
+        QFETCH(int, signal);
         lm::test::TempDir work;
         const fs::path data = work.path() / "data";
-        XServer screen;
-        QVERIFY2(screen.isRunning(), qPrintable(screen.error()));
-        Program control(QStringLiteral(LM_LMCONTROL_PATH), work.path(), screen);
-        const XDo xdo(screen);
-        const quint64 window = xdo.waitForWindow(control.pid());
-        QVERIFY2(window != 0, qPrintable(control.output()));
-        const QRect frame = xdo.windowGeometry(window);
-        const int menuBarHeight = frame.height() - 8100 / 15;
-        QVERIFY(xdo.click(controlCentre(frame, menuBarHeight, 9600, 6960, 975, 855)));
+        auto screen = std::make_unique<XServer>();
+        QVERIFY2(screen->isRunning(), qPrintable(screen->error()));
+        Program control(QStringLiteral(LM_LMCONTROL_PATH), work.path(), *screen);
+        {
+            const XDo xdo(*screen);
+            const quint64 window = xdo.waitForWindow(control.pid());
+            QVERIFY2(window != 0, qPrintable(control.output()));
+            const QRect frame = xdo.windowGeometry(window);
+            const int menuBarHeight = frame.height() - 8100 / 15;
+            QVERIFY(xdo.click(controlCentre(frame, menuBarHeight, 9600, 6960, 975, 855)));
+        }
         QVERIFY(waitUntil([&] { return fs::exists(data / "LMData16.ini"); }, 5000));
 
-        QVERIFY(::kill(static_cast<pid_t>(control.pid()), SIGTERM) == 0);
+        if (signal != 0) {
+            QVERIFY(::kill(static_cast<pid_t>(control.pid()), signal) == 0);
+        } else {
+            screen.reset();
+        }
         QVERIFY2(control.waitForExit(5000), qPrintable(control.output()));
         QVERIFY(!exchangeFilesLeft(data));
     }
