@@ -6,7 +6,8 @@ function(lm_add_gtest name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main lm_warnings)
-    gtest_discover_tests(${name} PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
+    # Parameter values print as raw bytes (with pointers): name the cases by index instead.
+    gtest_discover_tests(${name} NO_PRETTY_VALUES PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # Window tests: Qt Test on the offscreen platform.
