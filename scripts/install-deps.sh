@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev libgl-dev libegl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-ipafont-gothic
-    xvfb xdotool imagemagick x11-utils
+    xvfb xserver-xephyr xdotool imagemagick x11-utils
     clang libclang-rt-14-dev
 )
 
