@@ -6,6 +6,7 @@
 #include "QtMessageBoxes.h"
 #include "QtTimer.h"
 #include "RunController.h"
+#include "ShowFileCommands.h"
 #include "ShowList.h"
 #include "TextRules.h"
 #include "Twips.h"
@@ -27,6 +28,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 namespace lm {
 
@@ -198,6 +200,8 @@ void frmLMControl::buildListArea() {
     connect(List1, &QListWidget::itemClicked, this, &frmLMControl::List1_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &frmLMControl::cmdDelete_Click);
     connect(cmdAllClear, &QPushButton::clicked, this, &frmLMControl::cmdAllClear_Click);
+    connect(cmdFileLoad, &QPushButton::clicked, this, &frmLMControl::cmdFileLoad_Click);
+    connect(cmdFileSave, &QPushButton::clicked, this, &frmLMControl::cmdFileSave_Click);
 }
 
 void frmLMControl::buildRunArea() {
@@ -246,6 +250,7 @@ void frmLMControl::buildRunArea() {
                                       JapaneseFont::gothic(12));
     cmdStop->setText(QStringLiteral("表示を止める"));
     connect(cmdStop, &QPushButton::clicked, this, &frmLMControl::cmdStop_Click);
+    connect(cmdDisplay, &QPushButton::clicked, this, &frmLMControl::cmdDisplay_Click);
 
     // The number of display computers: every show runs for all sixteen, so neither the list
     // nor its label is ever shown.
@@ -285,8 +290,18 @@ void frmLMControl::buildMenus() {
     mnuF1->setObjectName(QStringLiteral("mnuF1"));
     mnuLMCEnd = mnuEnd0->addAction(QStringLiteral("このプログラムを終了する"));
     mnuLMCEnd->setObjectName(QStringLiteral("mnuLMCEnd"));
+    connect(mnuFileLoad, &QAction::triggered, this, &frmLMControl::mnuFileLoad_Click);
+    connect(mnuFileSave, &QAction::triggered, this, &frmLMControl::mnuFileSave_Click);
     connect(mnuLMCEnd, &QAction::triggered, this, &frmLMControl::mnuLMCEnd_Click);
     connect(mnuLMEnd, &QAction::triggered, this, &frmLMControl::mnuLMEnd_Click);
+
+    // The menus from the keyboard without mnemonics, which would change the captions: F10
+    // opens "ファイル" whatever the style; the arrow keys go on from there. Alt alone also
+    // reaches the menu bar where the style offers it.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    menuKey->setObjectName(QStringLiteral("menuKey"));
+    connect(menuKey, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(mnuFile->menuAction()); });
 }
 
 void frmLMControl::fillChoiceLists() {
@@ -344,9 +359,17 @@ void frmLMControl::Form_Load() {
     RunView& view = *this;
     m_run = std::make_unique<RunController>(m_table, CurrentDir, view, messageBoxes());
     for (int n = 0; n < RunController::timerCount; ++n) {
-        new QtTimer(m_run->timer(n), this);
+        if (m_services.bindTimer) {
+            m_services.bindTimer(m_run->timer(n));
+        } else {
+            new QtTimer(m_run->timer(n), this);
+        }
     }
     m_showList = std::make_unique<ShowList>(m_table, m_run->exchange());
+    FileChooser& commandsChooser = *this;
+    m_fileCommands = std::make_unique<ShowFileCommands>(
+        *m_showList, [this] { cmdStop_Click(); }, commandsChooser, m_chooserVariables,
+        messageBoxes());
 }
 
 void frmLMControl::Form_Unload() {
@@ -401,6 +424,30 @@ void frmLMControl::cmdStop_Click() {
 
 void frmLMControl::mnuLMEnd_Click() {
     m_run->mnuLMEnd_Click();
+}
+
+void frmLMControl::cmdDisplay_Click() {
+    m_run->cmdDisplay_Click();
+}
+
+void frmLMControl::mnuFileLoad_Click() {
+    if (!m_fileCommands->mnuFileLoad_Click() || m_unloaded) {
+        return;
+    }
+    fillListLines();
+    cmdClear_Click();
+}
+
+void frmLMControl::mnuFileSave_Click() {
+    m_fileCommands->mnuFileSave_Click();
+}
+
+void frmLMControl::cmdFileLoad_Click() {
+    mnuFileLoad_Click();
+}
+
+void frmLMControl::cmdFileSave_Click() {
+    mnuFileSave_Click();
 }
 
 void frmLMControl::cmdText_Click() {
@@ -481,7 +528,7 @@ void frmLMControl::cmdDelete_Click() {
 void frmLMControl::cmdAllClear_Click() {
     cmdStop_Click();
     m_showList->clear();
-    clearListLines();
+    fillListLines();
 }
 
 void frmLMControl::ImagePicture_Click(int index) {
@@ -543,9 +590,12 @@ void frmLMControl::removeListLine(int line) {
     m_listChanging = false;
 }
 
-void frmLMControl::clearListLines() {
+void frmLMControl::fillListLines() {
     m_listChanging = true;
     List1->clear();
+    for (const std::string& line : m_showList->lines()) {
+        List1->addItem(QString::fromStdString(line));
+    }
     m_listChanging = false;
 }
 
@@ -563,6 +613,10 @@ FileChooser& frmLMControl::chooser() {
         m_ownChooser = std::make_unique<frmFileLoad>();
     }
     return *m_ownChooser;
+}
+
+void frmLMControl::choose(ChooserVariables& vars) {
+    chooser().choose(vars);
 }
 
 MessageBoxes& frmLMControl::messageBoxes() {

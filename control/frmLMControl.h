@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,13 +26,15 @@ namespace lm {
 class ClickLabel;
 class MessageBoxes;
 class RunController;
+class ShowFileCommands;
 class ShowList;
+class Timer;
 class QtMessageBoxes;
 class frmFileLoad;
 
 // The control program's main window: the show list, the entry controls for the next item,
 // the show commands and the file commands.
-class frmLMControl : public QMainWindow, private RunView {
+class frmLMControl : public QMainWindow, private RunView, private FileChooser {
     Q_OBJECT
 public:
     // Where the operator is asked things and where files are chosen. Null: the real message
@@ -39,6 +42,8 @@ public:
     struct Services {
         MessageBoxes* messageBoxes = nullptr;
         FileChooser* chooser = nullptr;
+        // Drives each timer of the run controller. Null: a precise QTimer of this window.
+        std::function<void(Timer&)> bindTimer;
     };
 
     explicit frmLMControl(QWidget* parent = nullptr);
@@ -64,6 +69,15 @@ public:
     void cmdStop_Click();
     // "表示プログラムをすべて終了させる", after confirmation.
     void mnuLMEnd_Click();
+    // "表示させる": starts the show, or refuses it with a warning.
+    void cmdDisplay_Click();
+
+    // Show files: the menu items and the buttons do the same. A load refills List1 from the
+    // loaded list and clears the picture choice.
+    void mnuFileLoad_Click();
+    void mnuFileSave_Click();
+    void cmdFileLoad_Click();
+    void cmdFileSave_Click();
 
     // The show list: adding, showing, deleting items; choosing and clearing the picture.
     void cmdText_Click();
@@ -109,6 +123,10 @@ private:
     void markStarterStopped() override;
     void setJobWriteProblem(const std::string& problem) override;
 
+    // FileChooser, for the file commands: opens whichever chooser the window has at the moment,
+    // since the program's own chooser window is made at its first use and goes at unload.
+    void choose(ChooserVariables& vars) override;
+
     MessageBoxes& messageBoxes();
     FileChooser& chooser();
     void unloadChooser();
@@ -119,12 +137,14 @@ private:
     int selectedLine() const;
     // Changes List1 without running List1_Click, as only the operator's selection does.
     void removeListLine(int line);
-    void clearListLines();
+    // List1 anew from the show list's lines, without running List1_Click.
+    void fillListLines();
 
     Services m_services;
     ItemTable m_table;
     std::unique_ptr<RunController> m_run;
     std::unique_ptr<ShowList> m_showList;
+    std::unique_ptr<ShowFileCommands> m_fileCommands;
     bool m_listChanging = false;
     std::unique_ptr<QtMessageBoxes> m_ownMessageBoxes;
     std::unique_ptr<frmFileLoad> m_ownChooser;

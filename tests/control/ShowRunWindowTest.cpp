@@ -1,0 +1,239 @@
+#include "ExchangeFolder.h"
+#include "FakeFileChooser.h"
+#include "FakeMessageBoxes.h"
+#include "RunController.h"
+#include "VirtualClock.h"
+#include "WorkingFolder.h"
+#include "frmLMControl.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QtTest>
+#include <memory>
+
+namespace lm::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QColor paleYellow(255, 255, 192);
+const QColor brightRed(255, 0, 0);
+
+} // namespace
+
+// A show started from the control window, its timers on a virtual clock and the displays'
+// answers written by the test.
+class ShowRunWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<WorkingFolder> m_work;
+    std::unique_ptr<VirtualClock> m_clock;
+    FakeMessageBoxes m_boxes;
+    FakeFileChooser m_chooser;
+    std::unique_ptr<frmLMControl> m_window;
+
+    template <class T> T* control(const char* name) const {
+        T* widget = m_window->findChild<T*>(QString::fromLatin1(name));
+        Q_ASSERT_X(widget != nullptr, "control", name);
+        return widget;
+    }
+    QComboBox* combo(const char* name) const { return control<QComboBox>(name); }
+    void click(const char* button) const {
+        QTest::mouseClick(control<QAbstractButton>(button), Qt::LeftButton);
+    }
+    ExchangeFolder exchange() const { return ExchangeFolder(m_work->path()); }
+
+    void addText(const QString& text, const QString& backColour) const {
+        control<QLineEdit>("Text1")->setText(text);
+        combo("ComboTBackColor")->setEditText(backColour);
+        click("cmdText");
+    }
+
+    // Two text items, "A" on dark green and "B" on dark red, at the fastest pace.
+    void startTwoItemShow() {
+        addText(QStringLiteral("A"), QStringLiteral("暗い緑"));
+        addText(QStringLiteral("B"), QStringLiteral("暗い赤"));
+        combo("ComboTSpeed")->setEditText(QStringLiteral("速く"));
+        click("cmdDisplay");
+    }
+
+    std::vector<std::string> job(int display) const {
+        return exchange().readJob(display).value_or(std::vector<std::string>{});
+    }
+    std::string jobHead(int display) const {
+        const std::vector<std::string> lines = job(display);
+        return lines.empty() ? std::string("<none>") : lines.front();
+    }
+
+    // Display 1 reports the end of the item of that row.
+    void endAnswer(int row) const {
+        QVERIFY(exchange().writeAnswer(1, AnswerKind::End, itemNumberLine(row)));
+    }
+
+    QColor lineColour() const {
+        return control<QLabel>("lblNum")->palette().color(QPalette::Window);
+    }
+
+    bool anyJobFile() const {
+        for (const auto& entry : fs::directory_iterator(m_work->data())) {
+            if (entry.path().extension() == ".ini") {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private slots:
+    void init() {
+        m_work = std::make_unique<WorkingFolder>();
+        m_clock = std::make_unique<VirtualClock>();
+        m_boxes = FakeMessageBoxes{};
+        frmLMControl::Services services;
+        services.messageBoxes = &m_boxes;
+        services.chooser = &m_chooser;
+        services.bindTimer = [clock = m_clock.get()](Timer& timer) {
+            clock->attach(timer);
+        };
+        m_window = std::make_unique<frmLMControl>(services);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void cleanup() {
+        // The window's timers go before the clock that drives them.
+        m_window.reset();
+        m_clock.reset();
+        m_work.reset();
+    }
+
+    void aRefusedStartWarnsAndWritesNoJob_data() {
+        QTest::addColumn<int>("items");
+        QTest::newRow("no item") << 0;
+        QTest::newRow("one item") << 1;
+    }
+
+    void aRefusedStartWarnsAndWritesNoJob() {
+        QFETCH(int, items);
+        for (int i = 0; i < items; ++i) {
+            addText(QStringLiteral("A"), QStringLiteral("黒"));
+        }
+        // Adding wrote stop jobs; the refused start must add nothing of its own.
+        exchange().deleteSet(ExchangeSet::Jobs);
+        click("cmdDisplay");
+        QCOMPARE(m_boxes.shown.size(), std::size_t{1});
+        QCOMPARE(m_boxes.shown[0].text,
+                 std::string("２項目以上の動作（文字や画像）を\r\n設定して下さい。"));
+        QCOMPARE(m_boxes.shown[0].title, std::string("注意！"));
+        QVERIFY(!m_boxes.shown[0].question);
+        QVERIFY(control<QLabel>("lblDisplay")->isHidden());
+        m_clock->advance(60000);
+        QVERIFY(!anyJobFile());
+        QCOMPARE(lineColour(), paleYellow);
+    }
+
+    void aStartedShowSendsRowZeroToDisplayOne() {
+        startTwoItemShow();
+        QVERIFY(m_boxes.shown.empty());
+        QVERIFY(control<QLabel>("lblDisplay")->isVisible());
+        // The start removed the stop jobs that adding wrote. Watcher 1 comes on at the second
+        // tick of the pace of "速く", 1000 ms, and sends at its own first tick, 100 ms later.
+        QVERIFY(!anyJobFile());
+        m_clock->advance(2099);
+        QVERIFY(!anyJobFile());
+        m_clock->advance(1);
+        QCOMPARE(job(1), (std::vector<std::string>{" 0 ", "文字", "", "移動しない", "", "白",
+                                                   "暗い緑", "速く", "A", ""}));
+        QVERIFY(!fs::exists(exchange().jobPath(2)));
+        QCOMPARE(control<QLabel>("lblCon")->text(), QStringLiteral(" 2"));
+        QCOMPARE(control<QLabel>("lblNum")->text(), QStringLiteral(" 1"));
+    }
+
+    void theLineLabelTurnsBrightRedWhenTheStarterStops_data() {
+        QTest::addColumn<QString>("computers");
+        QTest::addColumn<int>("stopMs");
+        // The starter stops at its tick "computers" + 2, one pace of 1000 ms apart.
+        QTest::newRow("16, as always") << "16" << 18000;
+        QTest::newRow("2, read at each tick") << "2" << 4000;
+    }
+
+    void theLineLabelTurnsBrightRedWhenTheStarterStops() {
+        QFETCH(QString, computers);
+        QFETCH(int, stopMs);
+        startTwoItemShow();
+        // The hidden list is read at every tick, not at the start.
+        combo("ComboNum")->setEditText(computers);
+        m_clock->advance(stopMs - 1);
+        QCOMPARE(lineColour(), paleYellow);
+        QVERIFY(m_window->runController().timer(0).isActive());
+        m_clock->advance(1);
+        QCOMPARE(lineColour(), brightRed);
+        QVERIFY(!m_window->runController().timer(0).isActive());
+        // A stop leaves the colour as it is.
+        click("cmdStop");
+        QCOMPARE(lineColour(), brightRed);
+    }
+
+    void eachJobCarriesTheSpeedAndMovementShownWhenItIsWritten() {
+        startTwoItemShow();
+        m_clock->advance(2100);
+        QCOMPARE(job(1).at(jobLine::speed), std::string("速く"));
+        QCOMPARE(job(1).at(jobLine::movement), std::string("移動しない"));
+
+        combo("ComboTSpeed")->setEditText(QStringLiteral("遅く"));
+        combo("ComboTMove")->setEditText(QStringLiteral("左へ"));
+        endAnswer(0);
+        m_clock->advance(100);
+        QCOMPARE(jobHead(1), std::string(" 1 "));
+        QCOMPARE(job(1).at(jobLine::speed), std::string("遅く"));
+        QCOMPARE(job(1).at(jobLine::movement), std::string("左へ"));
+        QCOMPARE(job(1).at(jobLine::text), std::string("B"));
+        QCOMPARE(control<QLabel>("lblNum")->text(), QStringLiteral(" 2"));
+    }
+
+    void repetitionIsReadAtTheEndOfTheList_data() {
+        QTest::addColumn<bool>("repeat");
+        QTest::newRow("ticked") << true;
+        QTest::newRow("cleared") << false;
+    }
+
+    void repetitionIsReadAtTheEndOfTheList() {
+        QFETCH(bool, repeat);
+        auto* check = control<QCheckBox>("Check1");
+        check->setChecked(!repeat);
+        startTwoItemShow();
+        m_clock->advance(2100);
+        endAnswer(0);
+        m_clock->advance(100);
+        QCOMPARE(jobHead(1), std::string(" 1 "));
+
+        // Changed while the show runs: it counts when display 1 reaches the end of the list.
+        QTest::mouseClick(check, Qt::LeftButton);
+        QCOMPARE(check->isChecked(), repeat);
+        endAnswer(1);
+        m_clock->advance(200);
+        QCOMPARE(jobHead(1), std::string(repeat ? " 0 " : " 1 "));
+        QCOMPARE(m_window->runController().timer(1).isActive(), repeat);
+    }
+
+    void aStopEndsTheShowAndHidesTheShowingLabel() {
+        startTwoItemShow();
+        m_clock->advance(2100);
+        click("cmdStop");
+        QVERIFY(control<QLabel>("lblDisplay")->isHidden());
+        QCOMPARE(jobHead(1), std::string("-1"));
+        endAnswer(0);
+        m_clock->advance(10000);
+        QCOMPARE(jobHead(1), std::string("-1"));
+        QVERIFY(fs::exists(exchange().answerPath(AnswerKind::End, 1)));
+    }
+};
+
+} // namespace lm::test
+
+QTEST_MAIN(lm::test::ShowRunWindowTest)
+#include "ShowRunWindowTest.moc"
