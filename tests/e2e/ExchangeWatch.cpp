@@ -1,0 +1,107 @@
+#include "ExchangeWatch.h"
+
+#include <QFile>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lm::e2e {
+
+namespace {
+
+// Steady time of a modification time, through the offset between the two clocks now.
+ExchangeWatch::Clock::time_point steadyTimeOf(const timespec& modified) {
+    using namespace std::chrono;
+    const auto realNow = system_clock::now();
+    const auto steadyNow = ExchangeWatch::Clock::now();
+    const auto since =
+        realNow.time_since_epoch() - duration_cast<system_clock::duration>(
+                                         seconds(modified.tv_sec) + nanoseconds(modified.tv_nsec));
+    return steadyNow - duration_cast<ExchangeWatch::Clock::duration>(since);
+}
+
+} // namespace
+
+int itemNumberOf(const std::string& head) {
+    std::size_t begin = head.find_first_not_of(' ');
+    if (begin == std::string::npos) {
+        return -2;
+    }
+    int value = 0;
+    const auto [end, error] =
+        std::from_chars(head.data() + begin, head.data() + head.size(), value);
+    return error == std::errc() ? value : -2;
+}
+
+ExchangeWatch::ExchangeWatch(std::filesystem::path folder) : m_folder(std::move(folder)) {
+    m_fd = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    if (m_fd < 0) {
+        return;
+    }
+    m_watch = ::inotify_add_watch(m_fd, m_folder.c_str(), IN_CLOSE_WRITE | IN_DELETE | IN_MOVED_TO);
+    if (m_watch < 0) {
+        return;
+    }
+    m_thread = std::thread([this] { run(); });
+}
+
+ExchangeWatch::~ExchangeWatch() {
+    m_stop = true;
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+std::vector<ExchangeWatch::Event> ExchangeWatch::events() const {
+    const std::lock_guard lock(m_mutex);
+    return m_events;
+}
+
+void ExchangeWatch::run() {
+    alignas(inotify_event) std::array<char, 16384> buffer{};
+    while (!m_stop) {
+        pollfd ready{m_fd, POLLIN, 0};
+        if (::poll(&ready, 1, 50) <= 0) {
+            continue;
+        }
+        const ssize_t length = ::read(m_fd, buffer.data(), buffer.size());
+        for (ssize_t offset = 0; offset < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + offset);
+            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            if (event->len == 0) {
+                continue;
+            }
+            record((event->mask & IN_DELETE) != 0 ? Event::Kind::Deleted : Event::Kind::Written,
+                   event->name);
+        }
+    }
+}
+
+void ExchangeWatch::record(Event::Kind kind, const std::string& name) {
+    Event event;
+    event.kind = kind;
+    event.file = name;
+    event.seen = Clock::now();
+    event.written = event.seen;
+    if (kind == Event::Kind::Written) {
+        const std::filesystem::path path = m_folder / name;
+        struct stat status {};
+        QFile file(QString::fromStdString(path.string()));
+        if (file.open(QIODevice::ReadOnly) && ::stat(path.c_str(), &status) == 0) {
+            event.written = std::min(event.seen, steadyTimeOf(status.st_mtim));
+            event.bytes = file.readAll().toStdString();
+            event.head = event.bytes.substr(0, event.bytes.find_first_of("\r\n"));
+        }
+    }
+    const std::lock_guard lock(m_mutex);
+    m_events.push_back(std::move(event));
+}
+
+} // namespace lm::e2e
