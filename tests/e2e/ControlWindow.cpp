@@ -94,8 +94,14 @@ bool ControlWindow::click(std::string_view control) const {
 }
 
 bool ControlWindow::typeInto(std::string_view control, const QString& text) const {
-    const bool typed = click(control) && m_xdo.key(QStringLiteral("ctrl+a")) &&
-                       (text.isEmpty() ? m_xdo.key(QStringLiteral("BackSpace")) : m_xdo.type(text));
+    // xdotool types a character outside the keyboard's layout by mapping it to a spare key for
+    // the moment of the key press; typed fast, the window may read the mapping too late and
+    // drop the character. A slow pace gives it the time.
+    const QStringList slowly{QStringLiteral("type"), QStringLiteral("--delay"),
+                             QStringLiteral("300"), text};
+    const bool typed =
+        click(control) && m_xdo.key(QStringLiteral("ctrl+a")) &&
+        (text.isEmpty() ? m_xdo.key(QStringLiteral("BackSpace")) : m_xdo.run(slowly));
     settle();
     return typed;
 }

@@ -30,7 +30,8 @@ public:
     // Where the control stands on the screen.
     QRect rectOf(std::string_view control) const;
     bool click(std::string_view control) const;
-    // Clicks into a text box or an editable list, selects what it holds and types the text.
+    // Clicks into a text box or an editable list, selects what it holds and types the text,
+    // slowly (a character outside the keyboard's layout needs a moment each).
     bool typeInto(std::string_view control, const QString& text) const;
     // Opens the list's entries from the keyboard and picks entry `index` (0 is the first).
     bool pickFromList(std::string_view combo, int index) const;

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace lm::e2e {
@@ -22,6 +23,16 @@ ExchangeWatch::Clock::time_point steadyTimeOf(const timespec& modified) {
         realNow.time_since_epoch() - duration_cast<system_clock::duration>(
                                          seconds(modified.tv_sec) + nanoseconds(modified.tv_nsec));
     return steadyNow - duration_cast<ExchangeWatch::Clock::duration>(since);
+}
+
+// The resolution of file modification times (one kernel tick, 4 ms at 250 Hz).
+ExchangeWatch::Clock::duration coarseTick() {
+    timespec resolution{};
+    if (::clock_getres(CLOCK_REALTIME_COARSE, &resolution) != 0) {
+        return {};
+    }
+    return std::chrono::duration_cast<ExchangeWatch::Clock::duration>(
+        std::chrono::seconds(resolution.tv_sec) + std::chrono::nanoseconds(resolution.tv_nsec));
 }
 
 } // namespace
@@ -95,7 +106,12 @@ void ExchangeWatch::record(Event::Kind kind, const std::string& name) {
         struct stat status {};
         QFile file(QString::fromStdString(path.string()));
         if (file.open(QIODevice::ReadOnly) && ::stat(path.c_str(), &status) == 0) {
-            event.written = std::min(event.seen, steadyTimeOf(status.st_mtim));
+            // The modification time comes from the kernel's coarse clock, at most one of its
+            // ticks before the write; the write was over when the event was seen. The middle
+            // of that span is the best guess.
+            const Clock::time_point modified = steadyTimeOf(status.st_mtim);
+            const Clock::time_point latest = std::min(event.seen, modified + coarseTick());
+            event.written = latest < modified ? latest : modified + (latest - modified) / 2;
             event.bytes = file.readAll().toStdString();
             event.head = event.bytes.substr(0, event.bytes.find_first_of("\r\n"));
         }

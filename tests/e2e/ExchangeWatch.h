@@ -23,8 +23,8 @@ public:
         std::string file;
         // When the watch learnt of it.
         Clock::time_point seen;
-        // When it was written, from the file's modification time; `seen` when the file was
-        // gone before it could be looked at.
+        // When it was written, from the file's modification time (to within half a kernel
+        // tick); `seen` when the file was gone before it could be looked at.
         Clock::time_point written;
         // The file as written, and its first line without the line end (Written only; empty
         // when the file was gone).

@@ -33,11 +33,15 @@ const QColor brightYellow(255, 255, 0);
 const QColor brightCyan(0, 255, 255);
 const QColor sky(0, 160, 255);
 
-// Entries of the colour lists, counted from 0 ("黒").
-constexpr int brightCyanEntry = 11;
+// Entries of the colour lists, counted from 0 ("黒"), and of the speed list.
+constexpr int blackEntry = 0;
+constexpr int darkGreenEntry = 2;
 constexpr int darkRedEntry = 4;
-// Entry of the speed list: "やや速く".
-constexpr int ratherFastEntry = 1;
+constexpr int brightCyanEntry = 11;
+constexpr int brightYellowEntry = 14;
+constexpr int whiteEntry = 15;
+constexpr int fastEntry = 0;       // "速く"
+constexpr int ratherFastEntry = 1; // "やや速く"
 
 const QRect wholeScreen(0, 0, 1024, 768);
 // Above the glyphs of a text (they begin some 30 pixels down): it shows the item's background
@@ -143,14 +147,14 @@ private:
     // Builds the list through the window: two text items in their colours, one more to be
     // deleted, and a picture chosen in the chooser.
     void buildList() const {
-        QVERIFY(m_window->typeInto("ComboTForeColor", QStringLiteral("明るい黄色")));
-        QVERIFY(m_window->typeInto("ComboTBackColor", QStringLiteral("暗い緑")));
+        QVERIFY(m_window->pickFromList("ComboTForeColor", brightYellowEntry));
+        QVERIFY(m_window->pickFromList("ComboTBackColor", darkGreenEntry));
         addText(QStringLiteral("春"));
         QVERIFY(m_window->pickFromList("ComboTForeColor", brightCyanEntry));
         QVERIFY(m_window->pickFromList("ComboTBackColor", darkRedEntry));
         addText(QStringLiteral("A"));
-        QVERIFY(m_window->typeInto("ComboTForeColor", QStringLiteral("白")));
-        QVERIFY(m_window->typeInto("ComboTBackColor", QStringLiteral("黒")));
+        QVERIFY(m_window->pickFromList("ComboTForeColor", whiteEntry));
+        QVERIFY(m_window->pickFromList("ComboTBackColor", blackEntry));
         addText(QStringLiteral("XYZ"));
 
         QVERIFY(m_window->click("lblInput"));
@@ -241,7 +245,7 @@ private slots:
                                         QStringLiteral("myshow.txt")));
         QVERIFY(waitUntil([&] { return m_window->grab("List1") == listBuilt; }, 3000));
 
-        QVERIFY(m_window->typeInto("ComboTSpeed", QStringLiteral("速く")));
+        QVERIFY(m_window->pickFromList("ComboTSpeed", fastEntry));
         runTheShow();
         if (QTest::currentTestFailed()) {
             return;

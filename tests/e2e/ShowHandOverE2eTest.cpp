@@ -78,16 +78,17 @@ private slots:
             QVERIFY2(signs.back()->isReady(), qPrintable(signs.back()->error()));
         }
 
-        // "A" in bright yellow on dark green, "B" in white on dark red, at "速く".
+        // "A" in bright yellow on dark green, "B" in white on dark red, at "速く": entries 14, 2,
+        // 15 and 4 of the colour lists, entry 0 of the speeds.
         QVERIFY(window.typeInto("Text1", QStringLiteral("A")));
-        QVERIFY(window.typeInto("ComboTForeColor", QStringLiteral("明るい黄色")));
-        QVERIFY(window.typeInto("ComboTBackColor", QStringLiteral("暗い緑")));
+        QVERIFY(window.pickFromList("ComboTForeColor", 14));
+        QVERIFY(window.pickFromList("ComboTBackColor", 2));
         QVERIFY(window.click("cmdText"));
         QVERIFY(window.typeInto("Text1", QStringLiteral("B")));
-        QVERIFY(window.typeInto("ComboTForeColor", QStringLiteral("白")));
-        QVERIFY(window.typeInto("ComboTBackColor", QStringLiteral("暗い赤")));
+        QVERIFY(window.pickFromList("ComboTForeColor", 15));
+        QVERIFY(window.pickFromList("ComboTBackColor", 4));
         QVERIFY(window.click("cmdText"));
-        QVERIFY(window.typeInto("ComboTSpeed", QStringLiteral("速く")));
+        QVERIFY(window.pickFromList("ComboTSpeed", 0));
 
         const ExchangeWatch exchange(data);
         QVERIFY(exchange.isWatching());
