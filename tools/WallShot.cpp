@@ -65,7 +65,7 @@ int compose(const QStringList& arguments) {
 }
 
 int varied(const QStringList& arguments) {
-    if (arguments.size() != 7) {
+    if (arguments.size() != 6) {
         std::fputs("usage: lm_wallshot varied PICTURE.png X Y WIDTH HEIGHT\n", stderr);
         return 2;
     }
