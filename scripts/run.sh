@@ -236,6 +236,8 @@ fi
 screenDisplays=() # index 1..3: the X display of display n's screen
 
 if [ -n "$desktop" ]; then
+    echo "Setting up the wall through its windows: leave the mouse and keyboard alone until it"
+    echo "is ready (a few seconds)."
     command -v Xephyr >/dev/null || fail "Xephyr is missing (package xserver-xephyr)"
     read -r deskW deskH < <(DISPLAY="$desktop" xdotool getdisplaygeometry) ||
         fail "cannot read the size of the desktop $desktop"
@@ -348,13 +350,17 @@ click_twips "$controlDisplay" "$wx" "$wy" "$ww" 9345 4320 3720 2175 615
 chooser_gone() { ! chooser_shown; }
 wait_until 5000 chooser_gone || fail "the chooser did not close"
 
-# Sets a choice list (given in twips) to a word, as typed by the operator.
+# Picks the first (Home) or last (End) entry of a choice list given in twips: its list opened
+# with F4, as an operator may. Typing the Japanese word instead is not safe with xdotool, which
+# gives each character outside the keyboard map a borrowed key that the next character may take
+# over before the program has read it.
 choose() {
-    local word=$1
+    local key=$1
     shift
     control_click "$@"
-    xdo "$controlDisplay" key ctrl+a
-    xdo "$controlDisplay" type --delay 30 "$word"
+    xdo "$controlDisplay" key F4
+    sleep 0.3
+    xdo "$controlDisplay" key "$key" Return
 }
 
 # The list shows the loaded items.
@@ -369,7 +375,7 @@ wallshot varied "$listShot" $listX $listY $((10000 * cw / 10815)) $((1900 * cw /
 # ---------------------------------------------------------------------------------------------
 if [ -n "$desktop" ]; then
     # Pictures move: the movement of every picture job is the window's "画像の移動".
-    choose 左へ 3960 7320 1455 315
+    choose End 3960 7320 1455 315 # "画像の移動": "左へ"
     cat <<EOF
 
 The demo wall is ready: display 3 (left), 2 and 1 (right) are the three Xephyr windows.
@@ -384,8 +390,8 @@ fi
 # ---------------------------------------------------------------------------------------------
 # Without a desktop: run the show at "速く" and photograph it.
 mkdir -p "$shots"
-choose 速く 3960 6840 1455 345
-choose 左へ 3960 7320 1455 315
+choose Home 3960 6840 1455 345 # "表示の速さ": "速く"
+choose End 3960 7320 1455 315  # "画像の移動": "左へ"
 
 # Line 1 (the item number) and any line of display n's job file, read as LMControl wrote it.
 job_head() { head -n1 "$work/data/LMData$1.ini" 2>/dev/null | tr -d '\r ' || true; }
@@ -429,7 +435,7 @@ while [ $finished -eq 0 ]; do
         taken[$what]=1
         # Once the moving picture has reached display 3, the next pictures stand still.
         if [ $n -eq 3 ] && [ "$what" = picture-moves ] && [ $stillSet -eq 0 ]; then
-            choose 移動しない 3960 7320 1455 315
+            choose Home 3960 7320 1455 315 # "移動しない"
             stillSet=1
         fi
         if [ $n -eq 3 ] && [ "$head" -eq $lastItem ]; then
