@@ -254,9 +254,13 @@ if [ -n "$desktop" ]; then
     for n in 3 2 1; do
         # Display 3 at the left, display 1 at the right.
         left=$((margin + (3 - n) * (screenW + margin)))
+        title="Velisto ${n} - display ${n}"
         start_server "xephyr-$n" Xephyr -screen "${screenW}x${screenH}+${left}+${top}" -dpi 96 \
-            -title "Velisto ${n} - display ${n}" -no-host-grab -br
+            -title "$title" -no-host-grab -br
         screenDisplays[n]=$server_display
+        # Window managers that place new windows themselves get the place asked for once more.
+        DISPLAY="$desktop" timeout 5 xdotool search --sync --name "^$title\$" \
+            windowmove %1 "$left" "$top" >/dev/null 2>&1 || true
     done
     controlDisplay=$desktop
 else
