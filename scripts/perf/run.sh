@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Measures everything BENCHMARKS.md records under "Measured against the alternatives", in one
+# run on this machine, and prints the figures as Markdown (also kept in build-perf/perf.md):
+#
+#   scripts/perf/run.sh
+#
+# It builds the Release programs in build-perf, installs Debian's chromium when it is missing,
+# and takes about five minutes: 3 × 60 s of scrolling, then memory, start-up and the ticks.
+# LM_PERF_SECONDS shortens the scrolling window for a quick look.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/common.sh"
+
+ensure_chromium
+build_programs
+mkdir -p "$perf_build"
+out="$perf_build/perf.md"
+
+{
+    echo "Run of $(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git -C "$perf_root" rev-parse --short HEAD)."
+    echo
+    machine_description | sed 's/^/- /'
+    echo
+    echo "CPU while a text scrolls for ${LM_PERF_SECONDS:-60} s at 1920×1080 (percent of one core):"
+    echo
+    echo "| Program | Program and its child processes | X server | Both |"
+    echo "|---|---|---|---|"
+    "$here/cpu.sh"
+    echo
+    echo "Peak memory of Velisto with a moving 3840×2160 JPEG:"
+    echo
+    echo "| Screen | VmHWM before the picture | VmHWM with the picture | VmRSS with the picture |"
+    echo "|---|---|---|---|"
+    "$here/memory.sh"
+    echo
+    echo "Start-up to the first frame, ${LM_PERF_RUNS:-10} starts each:"
+    echo
+    echo "| Program | Median | Fastest | Slowest | First start |"
+    echo "|---|---|---|---|---|"
+    "$here/startup.sh"
+    echo
+    echo "Movement tick with its painting, medians of 5 repetitions:"
+    echo
+    echo "| Item | Screen | Mean per tick | p50 of single ticks | p90 of single ticks |"
+    echo "|---|---|---|---|---|"
+    "$here/tick.sh"
+    echo
+    echo "Load after the run: $(cut -d' ' -f1-3 /proc/loadavg)."
+} | tee "$out"
