@@ -1,12 +1,31 @@
 #include "JobPoller.h"
 
+#include "LineFile.h"
 #include "NumberText.h"
 #include "TextRules.h"
 
 #include <algorithm>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace lm {
+
+namespace {
+
+// True when the bytes hold at least count lines, each ended by CR LF, CR or LF.
+bool holdsWholeLines(std::string_view bytes, std::size_t count) {
+    std::size_t ends = 0;
+    for (std::size_t at = 0; at < bytes.size() && ends < count; ++at) {
+        if (bytes[at] == '\n' ||
+            (bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n'))) {
+            ++ends;
+        }
+    }
+    return ends >= count;
+}
+
+} // namespace
 
 JobPoller::JobPoller(std::filesystem::path workDir) : m_workDir(std::move(workDir)) {}
 
@@ -44,11 +63,18 @@ void JobPoller::Timer3_Timer() {
 }
 
 bool JobPoller::ReadJob() {
-    const std::optional<std::vector<std::string>> lines = exchange().readJob(m_LMNumber);
-    if (!lines || lines->size() < m_LMJobLine.size()) {
+    const std::optional<std::string> bytes = lineFile::readBytes(exchange().jobPath(m_LMNumber));
+    // Every line of a job ends with a line end, the last one included. Without it the last
+    // line may be caught halfway (a picture name cut short), and line 1 would not change when
+    // the rest arrives: the cut job would stay on the sign.
+    if (!bytes || !holdsWholeLines(*bytes, m_LMJobLine.size())) {
         return false;
     }
-    std::copy_n(lines->begin(), m_LMJobLine.size(), m_LMJobLine.begin());
+    const std::vector<std::string> lines = lineFile::decode(*bytes, m_LMJobLine.size());
+    if (lines.size() < m_LMJobLine.size()) {
+        return false;
+    }
+    std::copy_n(lines.begin(), m_LMJobLine.size(), m_LMJobLine.begin());
     return true;
 }
 
