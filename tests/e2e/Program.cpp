@@ -6,8 +6,12 @@
 namespace lm::e2e {
 
 Program::Program(const QString& path, const std::filesystem::path& workDir, const XServer& server,
-                 const QStringList& arguments) {
-    dieWithParent(m_process);
+                 const QStringList& arguments, User user) {
+    if (user == User::Unprivileged) {
+        dieWithParentUnprivileged(m_process);
+    } else {
+        dieWithParent(m_process);
+    }
     m_process.setProcessEnvironment(server.environment());
     m_process.setWorkingDirectory(QString::fromStdString(workDir.string()));
     m_process.setProcessChannelMode(QProcess::MergedChannels);

@@ -13,8 +13,11 @@ class XServer;
 // Its standard output and error are kept for a failing test's message.
 class Program {
 public:
+    // Unprivileged: as the user "nobody" when the test runs as root (see ChildProcess.h).
+    enum class User { Caller, Unprivileged };
+
     Program(const QString& path, const std::filesystem::path& workDir, const XServer& server,
-            const QStringList& arguments = {});
+            const QStringList& arguments = {}, User user = User::Caller);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
