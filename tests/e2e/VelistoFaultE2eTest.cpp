@@ -31,7 +31,7 @@ namespace {
 // huge picture. A 20000 × 20000 picture decoded whole would take 400 MB and more; the sign
 // needs about 45 MB. Sanitizer builds carry shadow memory and keep freed blocks for a while.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr qint64 peakMemoryLimitKb = 600 * 1024;
+constexpr qint64 peakMemoryLimitKb = 250 * 1024;
 #else
 constexpr qint64 peakMemoryLimitKb = 120 * 1024;
 #endif
