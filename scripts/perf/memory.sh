@@ -31,10 +31,16 @@ row() {
     write_job "$work/$screen/data/LMData1.ini" " 0 " 画像 左へ 白 黒 中 "" photo.jpg
     # Decoded, shown and moved for a few ticks of 300 ms.
     sleep 4
-    local peak rss
+    local peak rss private files shared
     peak=$(status_kb "$velisto_pid" VmHWM)
     rss=$(status_kb "$velisto_pid" VmRSS)
-    echo "| ${screen/x/×} | $(mb "$idle") | $(mb "$peak") | $(mb "$rss") |"
+    # What the resident memory is made of: the program's own, the pages of the libraries and
+    # fonts it maps (shared with every Qt program), and the window's buffer that it shares
+    # with the X server.
+    private=$(status_kb "$velisto_pid" RssAnon)
+    files=$(status_kb "$velisto_pid" RssFile)
+    shared=$(status_kb "$velisto_pid" RssShmem)
+    echo "| ${screen/x/×} | $(mb "$idle") | $(mb "$peak") | $(mb "$rss") | $(mb "$private") | $(mb "$files") | $(mb "$shared") |"
     stop_pid "$velisto_pid"
     stop_pid "$xvfb_pid"
     velisto_pid=""

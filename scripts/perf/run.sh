@@ -29,8 +29,8 @@ out="$perf_build/perf.md"
     echo
     echo "Peak memory of Velisto with a moving 3840×2160 JPEG:"
     echo
-    echo "| Screen | VmHWM before the picture | VmHWM with the picture | VmRSS with the picture |"
-    echo "|---|---|---|---|"
+    echo "| Screen | VmHWM before the picture | VmHWM with the picture | VmRSS with the picture | of it private | libraries and fonts | window buffer shared with X |"
+    echo "|---|---|---|---|---|---|---|"
     "$here/memory.sh"
     echo
     echo "Start-up to the first frame, ${LM_PERF_RUNS:-10} starts each:"
