@@ -5,7 +5,8 @@
 #   scripts/perf/run.sh
 #
 # It builds the Release programs in build-perf, installs Debian's chromium when it is missing,
-# and takes about five minutes: 3 × 60 s of scrolling, then memory, start-up and the ticks.
+# and takes about eight minutes: 3 × 60 s of scrolling, then memory, start-up, the ticks and
+# the hand-off gaps.
 # LM_PERF_SECONDS shortens the scrolling window for a quick look.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -44,6 +45,12 @@ out="$perf_build/perf.md"
     echo "| Item | Screen | Mean per tick | p50 of single ticks | p90 of single ticks |"
     echo "|---|---|---|---|---|"
     "$here/tick.sh"
+    echo
+    echo "Hand-off gap on three displays at \"速く\", ${LM_PERF_HANDOFF_RUNS:-3} runs:"
+    echo
+    echo "| Part | Hand-offs | Median | p90 | p99 | Slowest |"
+    echo "|---|---|---|---|---|---|"
+    "$here/handoff.sh"
     echo
     echo "Load after the run: $(cut -d' ' -f1-3 /proc/loadavg)."
 } | tee "$out"
