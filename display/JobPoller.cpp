@@ -11,22 +11,6 @@
 
 namespace lm {
 
-namespace {
-
-// True when the bytes hold at least count lines, each ended by CR LF, CR or LF.
-bool holdsWholeLines(std::string_view bytes, std::size_t count) {
-    std::size_t ends = 0;
-    for (std::size_t at = 0; at < bytes.size() && ends < count; ++at) {
-        if (bytes[at] == '\n' ||
-            (bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n'))) {
-            ++ends;
-        }
-    }
-    return ends >= count;
-}
-
-} // namespace
-
 JobPoller::JobPoller(std::filesystem::path workDir) : m_workDir(std::move(workDir)) {}
 
 ExchangeFolder JobPoller::exchange() const {
@@ -67,7 +51,7 @@ bool JobPoller::ReadJob() {
     // Every line of a job ends with a line end, the last one included. Without it the last
     // line may be caught halfway (a picture name cut short), and line 1 would not change when
     // the rest arrives: the cut job would stay on the sign.
-    if (!bytes || !holdsWholeLines(*bytes, m_LMJobLine.size())) {
+    if (!bytes || !lineFile::holdsWholeLines(*bytes, m_LMJobLine.size())) {
         return false;
     }
     const std::vector<std::string> lines = lineFile::decode(*bytes, m_LMJobLine.size());

@@ -112,12 +112,17 @@ bool ExchangeFolder::writeAnswer(int display, AnswerKind kind, const std::string
 }
 
 Answer ExchangeFolder::readAnswer(AnswerKind kind, int display) const {
-    const std::optional<std::vector<std::string>> lines =
-        lineFile::read(answerPath(kind, display), 1);
-    if (!lines || lines->empty()) {
+    const std::optional<std::string> bytes = lineFile::readBytes(answerPath(kind, display));
+    // A display writes its answer whole, line end included. Caught before the line has ended,
+    // the answer may hold part of the item number, which reads as another item.
+    if (!bytes || !lineFile::holdsWholeLines(*bytes, 1)) {
         return {};
     }
-    return Answer::parse(lines->front());
+    const std::vector<std::string> lines = lineFile::decode(*bytes, 1);
+    if (lines.empty()) {
+        return {};
+    }
+    return Answer::parse(lines.front());
 }
 
 } // namespace lm

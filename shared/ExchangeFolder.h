@@ -51,7 +51,8 @@ public:
 
     // The job's first line as read, a comma and the answer word. False on failure.
     bool writeAnswer(int display, AnswerKind kind, const std::string& jobHead) const;
-    // Both fields empty when the file is missing, unreadable or empty.
+    // Both fields empty when the file is missing, unreadable or empty, or when its line has not
+    // ended yet (caught while it is written).
     Answer readAnswer(AnswerKind kind, int display) const;
 
 private:

@@ -66,6 +66,17 @@ WriteStatus encode(const std::vector<std::string>& lines, std::string& bytes) {
     return WriteStatus::Ok;
 }
 
+bool holdsWholeLines(std::string_view bytes, std::size_t count) {
+    std::size_t ends = 0;
+    for (std::size_t at = 0; at < bytes.size() && ends < count; ++at) {
+        if (bytes[at] == '\n' ||
+            (bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n'))) {
+            ++ends;
+        }
+    }
+    return ends >= count;
+}
+
 std::vector<std::string> decode(std::string_view bytes, std::size_t maxLines) {
     std::vector<std::string> lines;
     std::size_t start = 0;

@@ -36,6 +36,10 @@ WriteStatus encode(const std::vector<std::string>& lines, std::string& bytes);
 std::vector<std::string> decode(std::string_view bytes,
                                 std::size_t maxLines = static_cast<std::size_t>(-1));
 
+// True when the bytes hold at least count lines, each ended by CR LF, CR or LF. A file caught
+// while it is written may end inside a line; that line is not whole yet.
+bool holdsWholeLines(std::string_view bytes, std::size_t count);
+
 // Creates or replaces the file with the lines in one open-write-close.
 WriteStatus write(const std::filesystem::path& path, const std::vector<std::string>& lines);
 

@@ -270,6 +270,35 @@ TEST_F(RunControllerTest, AnAnswerWithAnEmptyFirstFieldIsIgnored) {
     EXPECT_TRUE(exists(nextAnswer(1)));
 }
 
+// Display 1, started again while it showed the last row, answers that row once more; display 2
+// has had it already. Caught after its first byte, the answer's blank would read as item 0 and
+// start the next round on display 2 while display 1 still shows the last row.
+TEST_F(RunControllerTest, ARepeatedAnswerCaughtHalfWrittenMovesNoDisplay) {
+    addTexts(2);
+    view.repeat = true;
+    startFastUntilWatcher(2);
+    for (int row = 0; row < 2; ++row) {
+        reportNext(1, row);
+        clock.advance(100);
+    }
+    ASSERT_EQ(head(2), " 1 ");
+    ASSERT_EQ(controller.SendRow(2), 2);
+
+    reportNext(1, 1);
+    const std::string whole = bytesOf(nextAnswer(1));
+    for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        ASSERT_TRUE(lineFile::writeBytes(nextAnswer(1), whole.substr(0, cut)));
+        clock.advance(300);
+        EXPECT_EQ(head(2), " 1 ");
+        EXPECT_EQ(controller.SendRow(2), 2);
+    }
+    // The next round's answer, whole, starts it.
+    reportNext(1, 0);
+    clock.advance(100);
+    EXPECT_EQ(head(2), " 0 ");
+}
+
 class RunControllerStillRule : public RunControllerTest,
                                public ::testing::WithParamInterface<int> {};
 

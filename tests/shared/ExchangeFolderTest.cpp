@@ -164,6 +164,52 @@ TEST_F(ExchangeFolderTest, AJobWriteIntoAMissingFolderFails) {
     EXPECT_EQ(nowhere.writeJob(1, stopJob()), WriteStatus::IoError);
 }
 
+struct TornAnswerCase {
+    const char* name;
+    AnswerKind kind;
+    std::string jobHead;
+    std::string word;
+};
+
+class TornAnswer : public ExchangeFolderTest,
+                   public ::testing::WithParamInterface<TornAnswerCase> {};
+
+// A display's answer caught while it is written reports nothing until its line has ended: a
+// cut inside the item number would read as another item (" 1" of " 12 "), a cut after the
+// blank as item 0.
+TEST_P(TornAnswer, ReportsNothingUntilItsLineHasEnded) {
+    const TornAnswerCase& c = GetParam();
+    ASSERT_TRUE(exchange.writeAnswer(2, c.kind, c.jobHead));
+    const fs::path path = exchange.answerPath(c.kind, 2);
+    const std::string whole = bytesOf(path);
+    const std::size_t lineEnd = whole.find('\r');
+    ASSERT_NE(lineEnd, std::string::npos);
+    for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        ASSERT_TRUE(lineFile::writeBytes(path, whole.substr(0, cut)));
+        const Answer answer = exchange.readAnswer(c.kind, 2);
+        if (cut <= lineEnd) {
+            EXPECT_TRUE(answer.isEmpty());
+            EXPECT_EQ(answer.field2, "");
+        } else {
+            EXPECT_EQ(answer.field1, c.jobHead);
+            EXPECT_EQ(answer.field2, c.word);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, TornAnswer,
+    ::testing::Values(TornAnswerCase{"next12", AnswerKind::Next, " 12 ", "次へ"},
+                      TornAnswerCase{"end5", AnswerKind::End, " 5 ", "表示終了"},
+                      TornAnswerCase{"nextMinus1", AnswerKind::Next, "-1", "次へ"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(ExchangeFolderTest, AnAnswerEndedByALoneLineFeedIsWhole) {
+    lineFile::writeBytes(exchange.answerPath(AnswerKind::Next, 1), " 3 ,\x8E\x9F\x82\xD6\n");
+    EXPECT_EQ(exchange.readAnswer(AnswerKind::Next, 1).value(), 3);
+}
+
 struct AnswerCase {
     std::string line;
     std::string field1;
