@@ -6,6 +6,7 @@
 #include "ValueCheck.h"
 #include "Vocabulary.h"
 
+#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -201,6 +202,7 @@ void RunController::Timer0_Timer() {
 }
 
 void RunController::Timer1_Timer() {
+    checkExchangeFolder();
     const Answer answer = m_exchange.readAnswer(AnswerKind::End, 1);
     const int count = m_table.count();
     const int sent = m_SendRow[1];
@@ -351,7 +353,24 @@ WriteStatus RunController::writeJob(int n, const JobLines& lines) {
     return status;
 }
 
+void RunController::checkExchangeFolder() {
+    std::error_code error;
+    const bool missing = !std::filesystem::is_directory(m_exchange.folder(), error);
+    if (missing != m_folderMissing) {
+        m_folderMissing = missing;
+        reportJobWrites();
+    }
+}
+
 void RunController::reportJobWrites() {
+    if (m_folderMissing) {
+        // Every write fails for the same reason; the one thing to do comes first.
+        if (m_jobWriteProblem != folderMissingText) {
+            m_jobWriteProblem = folderMissingText;
+            m_view.setJobWriteProblem(m_jobWriteProblem);
+        }
+        return;
+    }
     std::string problem;
     for (const WriteStatus status :
          {WriteStatus::IoError, WriteStatus::LineBreak, WriteStatus::NotShiftJis}) {
@@ -368,6 +387,10 @@ void RunController::reportJobWrites() {
             problem += "。";
         }
     }
+    if (std::find(m_jobWrites.begin() + 1, m_jobWrites.end(), WriteStatus::IoError) !=
+        m_jobWrites.end()) {
+        problem += folderRepairText;
+    }
     if (problem != m_jobWriteProblem) {
         m_jobWriteProblem = problem;
         m_view.setJobWriteProblem(m_jobWriteProblem);
@@ -381,8 +404,10 @@ void RunController::cmdStop_Click() {
     for (int n = 1; n <= displayCount; ++n) {
         writeJob(n, stopJob());
     }
-    reportJobWrites();
     switchAllTimersOff();
+    // The folder is made again above; whether that worked, the job writes tell.
+    m_folderMissing = false;
+    reportJobWrites();
     m_view.setShowingVisible(false);
 }
 

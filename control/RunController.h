@@ -29,7 +29,9 @@ namespace lm {
 // Job files that cannot be written (the Exchange folder is missing or refuses them, or a value
 // cannot be carried) never stop the show and never raise a message box at a tick: the window's
 // job-write indicator (RunView::setJobWriteProblem) names the displays concerned, and is
-// cleared as soon as every display's last job was written again.
+// cleared as soon as every display's last job was written again. A show also stands still
+// without a word when the Exchange folder goes away (no answer can arrive, so nothing is
+// written): while it runs, the indicator says so until the folder is back.
 class RunController {
 public:
     static constexpr int timerCount = 17;         // Timer0 ... Timer16
@@ -45,6 +47,11 @@ public:
     static constexpr std::string_view endQuestionText =
         "表示プログラムを終了させます。よろしいですか？";
     static constexpr std::string_view endQuestionTitle = "表示プログラムの終了";
+    // The job-write indicator's texts for a missing or unwritable Exchange folder: what to do.
+    static constexpr std::string_view folderMissingText =
+        "data フォルダーがありません。戻して、表示させ直して下さい。";
+    static constexpr std::string_view folderRepairText =
+        "data フォルダーを確かめてから、「表示を止める」を押して表示させ直して下さい。";
 
     // currentDir is CurrentDir, the control program's working folder taken at start-up.
     RunController(ItemTable& table, const std::filesystem::path& currentDir, RunView& view,
@@ -98,6 +105,8 @@ private:
     // Writes and records the outcome; reportJobWrites() then tells the window once.
     WriteStatus writeJob(int n, const JobLines& lines);
     void reportJobWrites();
+    // Looks for the Exchange folder and tells the window when it went or came back.
+    void checkExchangeFolder();
 
     ItemTable& m_table;
     ExchangeFolder m_exchange;
@@ -117,6 +126,7 @@ private:
     // How the last job write to each display went (index 0 unused).
     std::array<WriteStatus, displayCount + 1> m_jobWrites{};
     std::string m_jobWriteProblem;
+    bool m_folderMissing = false;
 };
 
 } // namespace lm

@@ -642,7 +642,8 @@ TEST_F(RunControllerTest, FailingJobWritesAreShownOnceAndClearedWhenWritingWorks
     ASSERT_EQ(view.jobWriteProblems.size(), 1U);
     EXPECT_EQ(view.jobWriteProblem,
               "表示プログラムへの指示を書き込めません。コンピュータ 1-16：data "
-              "フォルダーに書き込めません。");
+              "フォルダーに書き込めません。data フォルダーを確かめてから、「表示を止める」を"
+              "押して表示させ直して下さい。");
     EXPECT_EQ(controller.WriteStopJob(5), WriteStatus::IoError);
     EXPECT_EQ(view.jobWriteProblems.size(), 1U);
 
@@ -650,6 +651,36 @@ TEST_F(RunControllerTest, FailingJobWritesAreShownOnceAndClearedWhenWritingWorks
     controller.cmdStop_Click();
     EXPECT_EQ(view.jobWriteProblem, "");
     EXPECT_EQ(view.jobWriteProblems.size(), 2U);
+}
+
+// Without the folder no answer arrives and no job is written: the show would stand still with
+// nothing to tell the operator.
+TEST_F(RunControllerTest, AnExchangeFolderGoneInMidShowIsShownUntilItIsBack) {
+    addTexts(3);
+    startFastUntilWatcher(2);
+    ASSERT_EQ(view.jobWriteProblem, "");
+    fs::remove_all(exchange.folder());
+    clock.advance(1000);
+    EXPECT_EQ(view.jobWriteProblem, "data フォルダーがありません。戻して、表示させ直して下さい。");
+    EXPECT_EQ(view.jobWriteProblems.size(), 1U);
+
+    exchange.make();
+    clock.advance(100);
+    EXPECT_EQ(view.jobWriteProblem, "");
+    reportNext(1, 0);
+    clock.advance(100);
+    EXPECT_EQ(head(2), " 0 ");
+}
+
+TEST_F(RunControllerTest, StopMakesTheFolderAgainAndClearsItsAbsence) {
+    addTexts(3);
+    startFastUntilWatcher(1);
+    fs::remove_all(exchange.folder());
+    clock.advance(200);
+    ASSERT_NE(view.jobWriteProblem, "");
+    controller.cmdStop_Click();
+    EXPECT_EQ(view.jobWriteProblem, "");
+    EXPECT_EQ(bytesOf(exchange.jobPath(16)), stopJobBytes);
 }
 
 TEST_F(RunControllerTest, AJobWithAValueThatCannotTravelIsReportedAndTheShowGoesOn) {
