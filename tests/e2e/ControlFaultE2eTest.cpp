@@ -6,6 +6,7 @@
 
 #include "ControlWindow.h"
 #include "ExchangeWatch.h"
+#include "KeptScreenshot.h"
 #include "LineFile.h"
 #include "Program.h"
 #include "ScreenWatch.h"
@@ -223,6 +224,7 @@ private slots:
         // The share goes away while the items run: the window says so, and nothing crashes.
         fs::remove_all(m_data);
         QVERIFY(waitUntil([&] { return indicatorShown(); }, 3000, 100));
+        keptScreenshot(*m_controlScreen, QStringLiteral("control-folder-removed"));
         QTest::qWait(1500); // the displays' items end without a folder to answer into
         verifyEverythingRuns();
         QVERIFY(indicatorShown());
@@ -260,6 +262,7 @@ private slots:
 
         QVERIFY(m_window->click("cmdDisplay"));
         QVERIFY(waitUntil([&] { return indicatorShown(); }, 5000, 100));
+        keptScreenshot(*m_controlScreen, QStringLiteral("control-folder-read-only"));
         QTest::qWait(1000);
         verifyEverythingRuns();
         QVERIFY(!fs::exists(m_data / "LMData1.ini"));
