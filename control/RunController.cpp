@@ -6,7 +6,6 @@
 #include "ValueCheck.h"
 #include "Vocabulary.h"
 
-#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -50,12 +49,11 @@ std::string displayRanges(const std::vector<int>& displays) {
 
 std::string_view writeFailureReason(WriteStatus status) {
     switch (status) {
-    case WriteStatus::IoError:
-        return "data フォルダーに書き込めません";
     case WriteStatus::LineBreak:
         return "改行を含む値は送れません";
     case WriteStatus::NotShiftJis:
         return "シフトJISにない文字は送れません";
+    case WriteStatus::IoError: // told by folderUnwritableText
     case WriteStatus::Ok:
         break;
     }
@@ -372,6 +370,7 @@ void RunController::reportJobWrites() {
         return;
     }
     std::string problem;
+    bool headed = false;
     for (const WriteStatus status :
          {WriteStatus::IoError, WriteStatus::LineBreak, WriteStatus::NotShiftJis}) {
         std::vector<int> displays;
@@ -380,16 +379,21 @@ void RunController::reportJobWrites() {
                 displays.push_back(n);
             }
         }
-        if (!displays.empty()) {
-            problem += problem.empty() ? "表示プログラムへの指示を書き込めません。" : "";
-            problem += "コンピュータ " + displayRanges(displays) + "：";
-            problem += writeFailureReason(status);
-            problem += "。";
+        if (displays.empty()) {
+            continue;
         }
-    }
-    if (std::find(m_jobWrites.begin() + 1, m_jobWrites.end(), WriteStatus::IoError) !=
-        m_jobWrites.end()) {
-        problem += folderRepairText;
+        const std::string computers = "コンピュータ " + displayRanges(displays);
+        if (status == WriteStatus::IoError) {
+            // The indicator shows one line: what to do comes before which displays.
+            problem += folderUnwritableText;
+            problem += "（" + computers + "）。";
+            continue;
+        }
+        problem += headed ? "" : "表示プログラムへの指示を書き込めません。";
+        headed = true;
+        problem += computers + "：";
+        problem += writeFailureReason(status);
+        problem += "。";
     }
     if (problem != m_jobWriteProblem) {
         m_jobWriteProblem = problem;

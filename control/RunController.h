@@ -50,8 +50,8 @@ public:
     // The job-write indicator's texts for a missing or unwritable Exchange folder: what to do.
     static constexpr std::string_view folderMissingText =
         "data フォルダーがありません。戻して、表示させ直して下さい。";
-    static constexpr std::string_view folderRepairText =
-        "data フォルダーを確かめてから、「表示を止める」を押して表示させ直して下さい。";
+    static constexpr std::string_view folderUnwritableText =
+        "data フォルダーに書き込めません。直して「表示を止める」を押して下さい";
 
     // currentDir is CurrentDir, the control program's working folder taken at start-up.
     RunController(ItemTable& table, const std::filesystem::path& currentDir, RunView& view,

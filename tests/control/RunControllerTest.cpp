@@ -641,9 +641,8 @@ TEST_F(RunControllerTest, FailingJobWritesAreShownOnceAndClearedWhenWritingWorks
     controller.cmdStop_Click();
     ASSERT_EQ(view.jobWriteProblems.size(), 1U);
     EXPECT_EQ(view.jobWriteProblem,
-              "表示プログラムへの指示を書き込めません。コンピュータ 1-16：data "
-              "フォルダーに書き込めません。data フォルダーを確かめてから、「表示を止める」を"
-              "押して表示させ直して下さい。");
+              "data フォルダーに書き込めません。直して「表示を止める」を押して下さい"
+              "（コンピュータ 1-16）。");
     EXPECT_EQ(controller.WriteStopJob(5), WriteStatus::IoError);
     EXPECT_EQ(view.jobWriteProblems.size(), 1U);
 
@@ -681,6 +680,19 @@ TEST_F(RunControllerTest, StopMakesTheFolderAgainAndClearsItsAbsence) {
     controller.cmdStop_Click();
     EXPECT_EQ(view.jobWriteProblem, "");
     EXPECT_EQ(bytesOf(exchange.jobPath(16)), stopJobBytes);
+}
+
+TEST_F(RunControllerTest, AnUnwritableFolderAndAValueThatCannotTravelAreBothTold) {
+    addTexts(2);
+    fs::remove_all(exchange.folder());
+    std::ofstream(exchange.folder()) << "a file where the folder should be";
+    controller.cmdStop_Click();
+    view.speed = "速く😀";
+    EXPECT_EQ(controller.WriteItemJob(2), WriteStatus::NotShiftJis);
+    EXPECT_EQ(view.jobWriteProblem,
+              "data フォルダーに書き込めません。直して「表示を止める」を押して下さい"
+              "（コンピュータ 1, 3-16）。表示プログラムへの指示を書き込めません。コンピュータ 2："
+              "シフトJISにない文字は送れません。");
 }
 
 TEST_F(RunControllerTest, AJobWithAValueThatCannotTravelIsReportedAndTheShowGoesOn) {
