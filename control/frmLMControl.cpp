@@ -177,8 +177,9 @@ void frmLMControl::buildListArea() {
     Label9 =
         layout.make<QLabel>(m_client, "Label9", {120, 4200, 3735, 375}, JapaneseFont::gothic(12));
     Label9->setText(QStringLiteral("表示のリスト"));
-    // Job files that cannot be written: shown beside the list's label until writing works.
-    lblJobWrite = layout.make<QLabel>(m_client, "lblJobWrite", {3960, 4200, 6615, 375},
+    // Job files that cannot be written: shown beside the list's label until writing works, in
+    // the strip between the buttons and the list, so that it hides neither.
+    lblJobWrite = layout.make<QLabel>(m_client, "lblJobWrite", {3960, 4335, 6615, 225},
                                       JapaneseFont::gothic(9.75, true));
     fillBackground(lblJobWrite, QColor(255, 0, 0));
     QPalette alarm = lblJobWrite->palette();

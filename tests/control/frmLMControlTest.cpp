@@ -455,6 +455,14 @@ private slots:
         QVERIFY(indicator->isVisible());
         QVERIFY(indicator->toolTip().contains(QStringLiteral("書き込めません")));
         QVERIFY(m_boxes.shown.empty());
+        // It covers no button or list the operator may need while it shows.
+        for (const QWidget* other : m_window->findChildren<QWidget*>()) {
+            if (other != indicator && other->isVisible() &&
+                other->parentWidget() == indicator->parentWidget()) {
+                QVERIFY2(!other->geometry().intersects(indicator->geometry()),
+                         qPrintable(other->objectName()));
+            }
+        }
 
         fs::remove(m_work->data());
         m_window->cmdStop_Click();

@@ -38,7 +38,7 @@ const std::array places{
     Place{"cmdDelete", window, {6600, 3840, 1695, 495}},
     Place{"cmdAllClear", window, {8520, 3840, 1695, 495}},
     Place{"Label9", window, {120, 4200, 3735, 375}},
-    Place{"lblJobWrite", window, {3960, 4200, 6615, 375}},
+    Place{"lblJobWrite", window, {3960, 4335, 6615, 225}},
     Place{"List1", window, {120, 4560, 10455, 2085}},
     Place{"lblDisplay", frame2, {120, 360, 1095, 375}},
     Place{"lblCon", frame2, {1440, 240, 855, 375}},
