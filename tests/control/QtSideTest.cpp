@@ -3,6 +3,7 @@
 #include "ShutdownSignals.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -67,6 +68,34 @@ private slots:
             box->button(QMessageBox::Ok)->click();
         });
         boxes.warn("ファイル名を正しく入力して下さい", "注意！");
+    }
+
+    void ctrlCCopiesTheWholeMessage_data() {
+        QTest::addColumn<bool>("question");
+        QTest::newRow("warning") << false;
+        QTest::newRow("question") << true;
+    }
+
+    void ctrlCCopiesTheWholeMessage() {
+        QFETCH(bool, question);
+        QGuiApplication::clipboard()->clear();
+        QtMessageBoxes boxes;
+        whenBoxShows([](QMessageBox* box) {
+            QVERIFY(QTest::qWaitForWindowActive(box));
+            QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        if (question) {
+            boxes.askYesNo("一行目\r\n二行目", "確認");
+        } else {
+            boxes.warn("一行目\r\n二行目", "注意！");
+        }
+        const QString rule = QStringLiteral("---------------------------\n");
+        const QString buttons =
+            question ? QStringLiteral("はい(Y)   いいえ(N)") : QStringLiteral("OK");
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 rule + (question ? QStringLiteral("確認") : QStringLiteral("注意！")) + "\n" +
+                     rule + QStringLiteral("一行目\r\n二行目\n") + rule + buttons + "\n" + rule);
     }
 
     void endSignalsReachTheEventLoop_data() {
