@@ -107,10 +107,13 @@ std::string RunController::startProblem() const {
         const ItemTable::Row& row = m_table.row(r);
         const std::string itemName = std::to_string(r + 1) + "番目の項目";
         const std::string& kind = row[ItemTable::kindField];
-        // A display ends itself on "終了" and stands still on any other unknown kind.
+        // A display ends itself on "終了" and stands still on any other unknown kind. Such an
+        // item has no line in List1, so it cannot be selected and deleted: say what helps.
         if (!isKnownKind(kind)) {
             return itemName + "の種類「" + kind +
-                   "」は表示できません。種類が「文字」か「画像」の項目だけを表示できます。";
+                   "」は表示できません。種類が「文字」か「画像」の項目だけを表示できます。"
+                   "この項目は表示のリストに出ないため、ファイルを直して読み込み直すか、"
+                   "「すべて削除」して作り直して下さい。";
         }
         anyPicture = anyPicture || kind == vocabulary::kindPicture;
         const std::pair<std::string_view, std::string> carried[] = {
