@@ -1,5 +1,6 @@
 #include "ControlWindow.h"
 
+#include "Clipboard.h"
 #include "Program.h"
 #include "Screenshot.h"
 #include "Wait.h"
@@ -165,6 +166,24 @@ bool ControlWindow::answerMessageBox() const {
     const bool answered = m_xdo.key(QStringLiteral("Return"));
     settle(300);
     return answered;
+}
+
+QString ControlWindow::messageBoxText(const QString& title, int ms) const {
+    if (!waitUntil([&] { return windowNamed(title) != 0; }, ms, 50) ||
+        !m_xdo.key(QStringLiteral("ctrl+c"))) {
+        return {};
+    }
+    settle();
+    return Clipboard::text(m_server);
+}
+
+QString ControlWindow::copyText(std::string_view control) const {
+    if (!click(control) || !m_xdo.key(QStringLiteral("ctrl+a")) ||
+        !m_xdo.key(QStringLiteral("ctrl+c"))) {
+        return {};
+    }
+    settle();
+    return Clipboard::text(m_server);
 }
 
 quint64 ControlWindow::windowNamed(const QString& caption) const {

@@ -42,6 +42,14 @@ public:
     bool chooseMenuItem(Menu menu, int item) const;
     // Answers the message box that is open with its default button (Enter).
     bool answerMessageBox() const;
+    // True when a window of the program with that caption (a message box's title) is shown.
+    bool isWindowShown(const QString& caption) const { return windowNamed(caption) != 0; }
+    // Waits for the message box with that title and copies its text as the operator can
+    // (Ctrl+C): the title, the text and the buttons, each between lines of dashes. A null
+    // QString when no such box shows within ms.
+    QString messageBoxText(const QString& title, int ms = 5000) const;
+    // What a text box or editable list holds, copied from it (a click, Ctrl+A, Ctrl+C).
+    QString copyText(std::string_view control) const;
     // Waits for the chooser with that caption, types the name into its name box and presses
     // "OK"; true when the chooser has closed again.
     bool answerChooser(const QString& caption, const QString& name, int ms = 5000) const;
