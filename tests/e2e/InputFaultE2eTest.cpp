@@ -11,8 +11,8 @@
 #include "Program.h"
 #include "Screenshot.h"
 #include "ShiftJis.h"
-#include "SignScreen.h"
 #include "TempDir.h"
+#include "VelistoOnScreen.h"
 #include "Vocabulary.h"
 #include "Wait.h"
 #include "XDo.h"
@@ -237,8 +237,8 @@ private slots:
 
     void anUnknownKindIsKeptButNotSent() {
         QFETCH(QString, kind);
-        SignScreen sign(QStringLiteral(LM_VELISTO_PATH), 1, work());
-        QVERIFY2(sign.isReady(), qPrintable(sign.error()));
+        VelistoOnScreen sign(work());
+        QVERIFY2(sign.start(1), qPrintable(sign.error()));
         const std::string bytes =
             showBytes({item("文字", "A"), item(kind.toStdString(), "X"), item("文字", "B")});
         QVERIFY(lm::lineFile::writeBytes(work() / "kinds.txt", bytes));
@@ -269,8 +269,8 @@ private slots:
     // Colour, movement and speed words outside the vocabulary: the list loads, and the show
     // runs. The display keeps the colour it showed for a colour word it does not know.
     void unknownWordsLoadAndTheShowRuns() {
-        SignScreen sign(QStringLiteral(LM_VELISTO_PATH), 1, work());
-        QVERIFY2(sign.isReady(), qPrintable(sign.error()));
+        VelistoOnScreen sign(work());
+        QVERIFY2(sign.start(1), qPrintable(sign.error()));
         const std::string bytes = showBytes({item("文字", "緑", "白", "暗い緑", "右へ", "超速"),
                                              item("文字", "謎", "ピンク", "紫", "上へ", "普通")});
         QVERIFY(lm::lineFile::writeBytes(work() / "words.txt", bytes));

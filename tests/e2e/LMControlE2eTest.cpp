@@ -1,8 +1,8 @@
 #include "ControlWindow.h"
 #include "Program.h"
 #include "Screenshot.h"
-#include "SignScreen.h"
 #include "TempDir.h"
+#include "VelistoOnScreen.h"
 #include "Wait.h"
 #include "XDo.h"
 #include "XServer.h"
@@ -54,10 +54,10 @@ private slots:
         QCOMPARE(window.caption(), QStringLiteral("制御機　ミラトス"));
         QVERIFY(waitUntil([&] { return fs::is_directory(data); }, 5000));
 
-        SignScreen one(QStringLiteral(LM_VELISTO_PATH), 1, work.path());
-        QVERIFY2(one.isReady(), qPrintable(one.error()));
-        SignScreen two(QStringLiteral(LM_VELISTO_PATH), 2, work.path());
-        QVERIFY2(two.isReady(), qPrintable(two.error()));
+        VelistoOnScreen one(work.path());
+        QVERIFY2(one.start(1), qPrintable(one.error()));
+        VelistoOnScreen two(work.path());
+        QVERIFY2(two.start(2), qPrintable(two.error()));
 
         // The window is 10815 twips wide and 8100 high below its menu bar.
         QVERIFY2(window.menuBarHeight() > 0 && window.menuBarHeight() < 60,

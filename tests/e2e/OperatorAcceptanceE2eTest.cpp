@@ -6,8 +6,8 @@
 #include "ScreenWatch.h"
 #include "Screenshot.h"
 #include "ShowLog.h"
-#include "SignScreen.h"
 #include "TempDir.h"
+#include "VelistoOnScreen.h"
 #include "Wait.h"
 #include "XServer.h"
 
@@ -86,7 +86,7 @@ private:
     std::unique_ptr<XServer> m_controlScreen;
     std::unique_ptr<Program> m_control;
     std::unique_ptr<ControlWindow> m_window;
-    std::vector<std::unique_ptr<SignScreen>> m_signs;
+    std::vector<std::unique_ptr<VelistoOnScreen>> m_signs;
 
     // The rows of the show as loaded: 0 "春" in yellow on dark green, 1 "A" in cyan on dark
     // red, 2 the still picture.
@@ -210,9 +210,8 @@ private slots:
         QVERIFY2(startControl(), qPrintable(m_control->output()));
         QVERIFY(waitUntil([&] { return fs::is_directory(m_data); }, 5000));
         for (int number = 1; number <= 3; ++number) {
-            m_signs.push_back(std::make_unique<SignScreen>(QStringLiteral(LM_VELISTO_PATH), number,
-                                                           m_work->path()));
-            QVERIFY2(m_signs.back()->isReady(), qPrintable(m_signs.back()->error()));
+            m_signs.push_back(std::make_unique<VelistoOnScreen>(m_work->path()));
+            QVERIFY2(m_signs.back()->start(number), qPrintable(m_signs.back()->error()));
         }
 
         buildList();
@@ -329,17 +328,17 @@ private:
     void stopEndAndClose() {
         // "表示を止める": every display turns dark blue.
         QVERIFY(m_window->click("cmdStop"));
-        for (const auto& sign : m_signs) {
-            QVERIFY2(
-                waitUntil(
-                    [&] {
-                        return Screenshot::isUniform(
-                            keptScreenshot(sign->server(),
-                                           QStringLiteral("stopped-display%1").arg(sign->number())),
-                            wholeScreen, darkBlue);
-                    },
-                    5000, 100),
-                qPrintable(QString::number(sign->number())));
+        for (int number = 1; number <= 3; ++number) {
+            const VelistoOnScreen& sign = *m_signs[static_cast<std::size_t>(number - 1)];
+            QVERIFY2(waitUntil(
+                         [&] {
+                             return Screenshot::isUniform(
+                                 keptScreenshot(sign.server(),
+                                                QStringLiteral("stopped-display%1").arg(number)),
+                                 wholeScreen, darkBlue);
+                         },
+                         5000, 100),
+                     qPrintable(QString::number(number)));
         }
 
         // "終了" > "表示プログラムをすべて終了させる", Yes: all three programs end.

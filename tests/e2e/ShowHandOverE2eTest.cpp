@@ -5,8 +5,8 @@
 #include "ScreenWatch.h"
 #include "Screenshot.h"
 #include "ShowLog.h"
-#include "SignScreen.h"
 #include "TempDir.h"
+#include "VelistoOnScreen.h"
 #include "Wait.h"
 #include "XServer.h"
 
@@ -71,11 +71,10 @@ private slots:
         QVERIFY2(window.isShown(), qPrintable(control.output()));
         QVERIFY(waitUntil([&] { return fs::is_directory(data); }, 5000));
 
-        std::vector<std::unique_ptr<SignScreen>> signs;
+        std::vector<std::unique_ptr<VelistoOnScreen>> signs;
         for (int number = 1; number <= 3; ++number) {
-            signs.push_back(
-                std::make_unique<SignScreen>(QStringLiteral(LM_VELISTO_PATH), number, work.path()));
-            QVERIFY2(signs.back()->isReady(), qPrintable(signs.back()->error()));
+            signs.push_back(std::make_unique<VelistoOnScreen>(work.path()));
+            QVERIFY2(signs.back()->start(number), qPrintable(signs.back()->error()));
         }
 
         // "A" in bright yellow on dark green, "B" in white on dark red, at "速く": entries 14, 2,
