@@ -1,11 +1,9 @@
 #include "JobPoller.h"
 
-#include "LineFile.h"
 #include "NumberText.h"
 #include "TextRules.h"
 
 #include <algorithm>
-#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -47,18 +45,13 @@ void JobPoller::Timer3_Timer() {
 }
 
 bool JobPoller::ReadJob() {
-    const std::optional<std::string> bytes = lineFile::readBytes(exchange().jobPath(m_LMNumber));
-    // Every line of a job ends with a line end, the last one included. Without it the last
-    // line may be caught halfway (a picture name cut short), and line 1 would not change when
-    // the rest arrives: the cut job would stay on the sign.
-    if (!bytes || !lineFile::holdsWholeLines(*bytes, m_LMJobLine.size())) {
+    // A job caught before its last line has ended is not read: line 1 would not change when
+    // the rest arrives, and the cut job would stay on the sign.
+    const std::optional<std::vector<std::string>> lines = exchange().readJob(m_LMNumber);
+    if (!lines || lines->size() < m_LMJobLine.size()) {
         return false;
     }
-    const std::vector<std::string> lines = lineFile::decode(*bytes, m_LMJobLine.size());
-    if (lines.size() < m_LMJobLine.size()) {
-        return false;
-    }
-    std::copy_n(lines.begin(), m_LMJobLine.size(), m_LMJobLine.begin());
+    std::copy_n(lines->begin(), m_LMJobLine.size(), m_LMJobLine.begin());
     return true;
 }
 

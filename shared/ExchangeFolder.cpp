@@ -101,7 +101,9 @@ JobHead ExchangeFolder::readJobHead(int display) const {
 }
 
 std::optional<std::vector<std::string>> ExchangeFolder::readJob(int display) const {
-    return lineFile::read(jobPath(display), std::tuple_size_v<JobLines>);
+    // Every line of a job ends with a line end, the last one included. Without it the last
+    // line may be caught halfway (a picture name cut short).
+    return lineFile::readWholeLines(jobPath(display), std::tuple_size_v<JobLines>);
 }
 
 bool ExchangeFolder::writeAnswer(int display, AnswerKind kind, const std::string& jobHead) const {
@@ -112,17 +114,14 @@ bool ExchangeFolder::writeAnswer(int display, AnswerKind kind, const std::string
 }
 
 Answer ExchangeFolder::readAnswer(AnswerKind kind, int display) const {
-    const std::optional<std::string> bytes = lineFile::readBytes(answerPath(kind, display));
     // A display writes its answer whole, line end included. Caught before the line has ended,
     // the answer may hold part of the item number, which reads as another item.
-    if (!bytes || !lineFile::holdsWholeLines(*bytes, 1)) {
+    const std::optional<std::vector<std::string>> lines =
+        lineFile::readWholeLines(answerPath(kind, display), 1);
+    if (!lines || lines->empty()) {
         return {};
     }
-    const std::vector<std::string> lines = lineFile::decode(*bytes, 1);
-    if (lines.empty()) {
-        return {};
-    }
-    return Answer::parse(lines.front());
+    return Answer::parse(lines->front());
 }
 
 } // namespace lm

@@ -46,7 +46,8 @@ public:
     // Refuses values with line breaks or characters code page 932 cannot hold.
     WriteStatus writeJob(int display, const JobLines& lines) const;
     JobHead readJobHead(int display) const;
-    // Up to ten lines of the job file, or nothing when it cannot be read.
+    // The ten lines of the job file, or nothing when it cannot be read or its tenth line has
+    // not ended yet (caught while it is written).
     std::optional<std::vector<std::string>> readJob(int display) const;
 
     // The job's first line as read, a comma and the answer word. False on failure.

@@ -66,17 +66,6 @@ WriteStatus encode(const std::vector<std::string>& lines, std::string& bytes) {
     return WriteStatus::Ok;
 }
 
-bool holdsWholeLines(std::string_view bytes, std::size_t count) {
-    std::size_t ends = 0;
-    for (std::size_t at = 0; at < bytes.size() && ends < count; ++at) {
-        if (bytes[at] == '\n' ||
-            (bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n'))) {
-            ++ends;
-        }
-    }
-    return ends >= count;
-}
-
 std::vector<std::string> decode(std::string_view bytes, std::size_t maxLines) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -156,6 +145,32 @@ std::optional<std::vector<std::string>> read(const std::filesystem::path& path,
         return std::nullopt;
     }
     return decode(*bytes, maxLines);
+}
+
+namespace {
+
+// True when the bytes hold at least count lines, each ended by CR LF, CR or LF. A file caught
+// while it is written may end inside a line; that line is not whole yet.
+bool holdsWholeLines(std::string_view bytes, std::size_t count) {
+    std::size_t ends = 0;
+    for (std::size_t at = 0; at < bytes.size() && ends < count; ++at) {
+        if (bytes[at] == '\n' ||
+            (bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n'))) {
+            ++ends;
+        }
+    }
+    return ends >= count;
+}
+
+} // namespace
+
+std::optional<std::vector<std::string>> readWholeLines(const std::filesystem::path& path,
+                                                       std::size_t count) {
+    const std::optional<std::string> bytes = readBytes(path);
+    if (!bytes || !holdsWholeLines(*bytes, count)) {
+        return std::nullopt;
+    }
+    return decode(*bytes, count);
 }
 
 } // namespace lineFile

@@ -36,10 +36,6 @@ WriteStatus encode(const std::vector<std::string>& lines, std::string& bytes);
 std::vector<std::string> decode(std::string_view bytes,
                                 std::size_t maxLines = static_cast<std::size_t>(-1));
 
-// True when the bytes hold at least count lines, each ended by CR LF, CR or LF. A file caught
-// while it is written may end inside a line; that line is not whole yet.
-bool holdsWholeLines(std::string_view bytes, std::size_t count);
-
 // Creates or replaces the file with the lines in one open-write-close.
 WriteStatus write(const std::filesystem::path& path, const std::vector<std::string>& lines);
 
@@ -52,6 +48,11 @@ std::optional<std::string> readBytes(const std::filesystem::path& path);
 // Up to maxLines lines of the file, or nothing when it cannot be opened or read.
 std::optional<std::vector<std::string>> read(const std::filesystem::path& path,
                                              std::size_t maxLines = static_cast<std::size_t>(-1));
+
+// The first count lines of the file once all of them have ended; nothing while the file is
+// missing or unreadable, or caught while it is written, before its count-th line has ended.
+std::optional<std::vector<std::string>> readWholeLines(const std::filesystem::path& path,
+                                                       std::size_t count);
 
 } // namespace lineFile
 } // namespace lm
