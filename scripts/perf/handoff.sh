@@ -2,7 +2,7 @@
 # The hand-off gap between two displays: from the "next" answer of display n to display n + 1
 # showing the item, split into the control program's half (answer to job file) and the
 # display's half (job file to screen). The show hand-off test runs a show on three real
-# displays; LM_PERF_HANDOFF_RUNS runs (default 3) of LM_HANDOFF_SAMPLES hand-offs each (default
+# displays; LM_PERF_HANDOFF_RUNS runs (default 5) of LM_HANDOFF_SAMPLES hand-offs each (default
 # 40) make one sample, since each run meets the 80 and 100 ms timers in other phases.
 # Prints Markdown table rows.
 set -euo pipefail
@@ -12,7 +12,7 @@ csv=$(mktemp)
 trap 'rm -f "$csv"' EXIT
 export LM_HANDOFF_CSV=$csv
 export LM_HANDOFF_SAMPLES=${LM_HANDOFF_SAMPLES:-40}
-for _ in $(seq "${LM_PERF_HANDOFF_RUNS:-3}"); do
+for _ in $(seq "${LM_PERF_HANDOFF_RUNS:-5}"); do
     ctest --test-dir "$perf_build" -R '^showhandover_e2e_tests$' --timeout 600 >/dev/null ||
         { echo "the show hand-off test failed" >&2; exit 1; }
 done

@@ -46,7 +46,7 @@ out="$perf_build/perf.md"
     echo "|---|---|---|---|---|"
     "$here/tick.sh"
     echo
-    echo "Hand-off gap on three displays at \"速く\", ${LM_PERF_HANDOFF_RUNS:-3} runs:"
+    echo "Hand-off gap on three displays at \"速く\", ${LM_PERF_HANDOFF_RUNS:-5} runs:"
     echo
     echo "| Part | Hand-offs | Median | p90 | p99 | Slowest |"
     echo "|---|---|---|---|---|---|"
