@@ -42,6 +42,25 @@ TEST_F(ExchangeFolderTest, NamesTheFilesOfEachDisplay) {
     EXPECT_EQ(exchange.jobPath(-2).filename(), "LMData-2.ini");
 }
 
+TEST_F(ExchangeFolderTest, TellsEachExchangeFileByItsNameAndNothingElse) {
+    using Kind = ExchangeFile::Kind;
+    for (const int display : {-2, 0, 1, 7, 16, 99}) {
+        EXPECT_EQ(ExchangeFolder::fileOf(exchange.jobPath(display).filename().string()),
+                  (ExchangeFile{Kind::Job, display}));
+        EXPECT_EQ(ExchangeFolder::fileOf(
+                      exchange.answerPath(AnswerKind::Next, display).filename().string()),
+                  (ExchangeFile{Kind::NextAnswer, display}));
+        EXPECT_EQ(ExchangeFolder::fileOf(
+                      exchange.answerPath(AnswerKind::End, display).filename().string()),
+                  (ExchangeFile{Kind::EndAnswer, display}));
+    }
+    for (const char* other : {"LMData07.ini", "LMData+7.ini", "LMData-0.ini", "LMData.ini",
+                              "LMData7.ini.tmp", "lmdata7.ini", "LMData7.ans", "LMPEnd1.ini",
+                              "LMAlive7.dat", "LMData99999999999.ini", "photo.jpg", ""}) {
+        EXPECT_FALSE(ExchangeFolder::fileOf(other)) << other;
+    }
+}
+
 TEST_F(ExchangeFolderTest, MakeToleratesAnExistingFolderAndAMissingParent) {
     exchange.make();
     EXPECT_TRUE(fs::is_directory(exchange.folder()));
