@@ -1,5 +1,6 @@
 #include "Velisto.h"
 
+#include "ExchangeWatcher.h"
 #include "JapaneseFont.h"
 #include "NumberText.h"
 #include "PictureBox.h"
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <cmath>
+#include <system_error>
 
 namespace lm {
 
@@ -39,7 +41,7 @@ QColor paletteColour(int number) {
 } // namespace
 
 Velisto::Velisto(std::filesystem::path workDir, QWidget* parent)
-    : QWidget(parent), m_logic(*this, std::move(workDir)) {
+    : QWidget(parent), m_logic(*this, workDir) {
     setObjectName(QStringLiteral("Velisto"));
     setWindowTitle(windowCaption);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -47,6 +49,16 @@ Velisto::Velisto(std::filesystem::path workDir, QWidget* parent)
     setAutoFillBackground(true);
     buildControls();
     Form_Load();
+    if (ExchangeWatcher::wanted()) {
+        std::error_code error;
+        if (workDir.empty()) {
+            // The program never changes its working folder.
+            workDir = std::filesystem::current_path(error);
+        }
+        m_watcher = std::make_unique<ExchangeWatcher>(workDir);
+        connect(m_watcher.get(), &ExchangeWatcher::fileChanged, this,
+                [this](const QString& name) { m_logic.exchangeFileChanged(name.toStdString()); });
+    }
 }
 
 Velisto::~Velisto() = default;

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 #include <filesystem>
+#include <memory>
 
 class QComboBox;
 class QGroupBox;
@@ -17,6 +18,7 @@ class QPushButton;
 
 namespace lm {
 
+class ExchangeWatcher;
 class PictureBox;
 class SignLabel;
 
@@ -67,6 +69,9 @@ private:
     QtTimer m_qtTimer1{m_logic.timer1()};
     QtTimer m_qtTimer2{m_logic.timer2()};
     QtTimer m_qtTimer3{m_logic.timer3()};
+    QtTimer m_qtNoticeTimer{m_logic.noticeTimer()};
+    // Reports the job file's changes as they happen; none with LMSIGN_NOTIFY=off.
+    std::unique_ptr<ExchangeWatcher> m_watcher;
 
     double m_STwips = 15.0;
     int m_FormFlag = 0;
