@@ -1,7 +1,9 @@
 #include "frmLMControl.h"
 
+#include "ChangeNotices.h"
 #include "ClickLabel.h"
 #include "ExchangeFolder.h"
+#include "ExchangeWatcher.h"
 #include "JapaneseFont.h"
 #include "QtMessageBoxes.h"
 #include "QtTimer.h"
@@ -29,6 +31,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <optional>
 
 namespace lm {
 
@@ -366,11 +369,32 @@ void frmLMControl::Form_Load() {
             new QtTimer(m_run->timer(n), this);
         }
     }
+    // Timers on a virtual clock (tests) would meet reports that come at real moments.
+    if (!m_services.bindTimer && ExchangeWatcher::wanted()) {
+        watchAnswers();
+    }
     m_showList = std::make_unique<ShowList>(m_table, m_run->exchange());
     FileChooser& commandsChooser = *this;
     m_fileCommands = std::make_unique<ShowFileCommands>(
         *m_showList, [this] { cmdStop_Click(); }, commandsChooser, m_chooserVariables,
         messageBoxes());
+}
+
+void frmLMControl::watchAnswers() {
+    // One key per answer file: 2n for LMPNext<n>.ans, 2n + 1 for LMPEnd<n>.ans.
+    m_answerNotices = std::make_unique<ChangeNotices>(2 * (RunController::displayCount + 1));
+    m_answerNotices->setHandler([this](int key) {
+        m_run->answerChanged(key % 2 == 0 ? AnswerKind::Next : AnswerKind::End, key / 2);
+    });
+    new QtTimer(m_answerNotices->timer(), this);
+    auto* watcher = new ExchangeWatcher(CurrentDir, this);
+    connect(watcher, &ExchangeWatcher::fileChanged, this, [this](const QString& name) {
+        const std::optional<ExchangeFile> file = ExchangeFolder::fileOf(name.toStdString());
+        if (file && file->kind != ExchangeFile::Kind::Job) {
+            m_answerNotices->report(2 * file->display +
+                                    (file->kind == ExchangeFile::Kind::EndAnswer ? 1 : 0));
+        }
+    });
 }
 
 void frmLMControl::Form_Unload() {

@@ -23,6 +23,7 @@ class QPushButton;
 
 namespace lm {
 
+class ChangeNotices;
 class ClickLabel;
 class MessageBoxes;
 class RunController;
@@ -111,6 +112,8 @@ private:
     void buildMenus();
     void fillChoiceLists();
     void centreOnScreen();
+    // Answers are taken as soon as the file system reports them, besides the watchers' polls.
+    void watchAnswers();
 
     // RunView
     std::string movementText() const override;
@@ -143,6 +146,7 @@ private:
     Services m_services;
     ItemTable m_table;
     std::unique_ptr<RunController> m_run;
+    std::unique_ptr<ChangeNotices> m_answerNotices;
     std::unique_ptr<ShowList> m_showList;
     std::unique_ptr<ShowFileCommands> m_fileCommands;
     bool m_listChanging = false;

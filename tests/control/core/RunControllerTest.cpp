@@ -261,6 +261,36 @@ TEST_F(RunControllerTest, DisplayTwoGetsEachRowOnTheNextAnswerForIt) {
     EXPECT_EQ(controller.SendRow(2), 2);
 }
 
+TEST_F(RunControllerTest, AReportedAnswerRunsOnlyTheTickOfTheWatcherThatReadsIt) {
+    addTexts(3);
+    startFastUntilWatcher(3);
+    ASSERT_EQ(head(1), " 0 ");
+
+    // Each at once, without the clock moving on.
+    exchange.writeAnswer(1, AnswerKind::End, itemNumberLine(0));
+    reportNext(1, 0);
+    reportNext(3, 0); // watcher 4 is not on yet
+    for (const auto& [kind, display] :
+         {std::pair{AnswerKind::End, 2}, std::pair{AnswerKind::Next, 0},
+          std::pair{AnswerKind::Next, 16}, std::pair{AnswerKind::Next, 3}}) {
+        controller.answerChanged(kind, display);
+    }
+    EXPECT_EQ(head(1), " 0 ");
+    EXPECT_FALSE(exists(exchange.jobPath(2)));
+    controller.answerChanged(AnswerKind::End, 1);
+    EXPECT_EQ(head(1), " 1 ");
+    controller.answerChanged(AnswerKind::Next, 1);
+    EXPECT_EQ(head(2), " 0 ");
+    EXPECT_FALSE(exists(exchange.jobPath(4)));
+    EXPECT_TRUE(exists(nextAnswer(3)));
+
+    // A stopped show ticks no more.
+    controller.cmdStop_Click();
+    reportNext(1, 1);
+    controller.answerChanged(AnswerKind::Next, 1);
+    EXPECT_EQ(head(2), "-1");
+}
+
 TEST_F(RunControllerTest, AnAnswerWithAnEmptyFirstFieldIsIgnored) {
     addTexts(2);
     startFastUntilWatcher(2);
