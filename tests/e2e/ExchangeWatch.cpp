@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <charconv>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -76,6 +78,12 @@ std::vector<ExchangeWatch::Event> ExchangeWatch::events() const {
 }
 
 void ExchangeWatch::run() {
+    // Told of an answer at once, the control program reads and deletes it within a few ms. To
+    // read it first, this thread runs ahead of every ordinary process where it may (as root);
+    // it only ever waits for the kernel's reports.
+    sched_param priority{};
+    priority.sched_priority = 1;
+    ::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &priority);
     alignas(inotify_event) std::array<char, 16384> buffer{};
     while (!m_stop) {
         pollfd ready{m_fd, POLLIN, 0};

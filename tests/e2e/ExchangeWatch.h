@@ -12,7 +12,9 @@ namespace lm::e2e {
 
 // Records, from a thread of its own, every file written into or deleted from the Exchange
 // folder (inotify), with what was written. Answer files live only until the control
-// program's next watcher tick, so polling could miss them; inotify sees each one.
+// program's next watcher tick, so polling could miss them; inotify sees each one. Where the
+// control program is told of answers too, it deletes each within a few ms: the thread then
+// reads ahead of it at real-time priority (as root).
 class ExchangeWatch {
 public:
     using Clock = std::chrono::steady_clock;
