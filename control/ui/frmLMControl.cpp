@@ -1,6 +1,5 @@
 #include "frmLMControl.h"
 
-#include "ChangeNotices.h"
 #include "ClickLabel.h"
 #include "ExchangeFolder.h"
 #include "ExchangeWatcher.h"
@@ -381,18 +380,15 @@ void frmLMControl::Form_Load() {
 }
 
 void frmLMControl::watchAnswers() {
-    // One key per answer file: 2n for LMPNext<n>.ans, 2n + 1 for LMPEnd<n>.ans.
-    m_answerNotices = std::make_unique<ChangeNotices>(2 * (RunController::displayCount + 1));
-    m_answerNotices->setHandler([this](int key) {
-        m_run->answerChanged(key % 2 == 0 ? AnswerKind::Next : AnswerKind::End, key / 2);
-    });
-    new QtTimer(m_answerNotices->timer(), this);
     auto* watcher = new ExchangeWatcher(CurrentDir, this);
-    connect(watcher, &ExchangeWatcher::fileChanged, this, [this](const QString& name) {
-        const std::optional<ExchangeFile> file = ExchangeFolder::fileOf(name.toStdString());
-        if (file && file->kind != ExchangeFile::Kind::Job) {
-            m_answerNotices->report(2 * file->display +
-                                    (file->kind == ExchangeFile::Kind::EndAnswer ? 1 : 0));
+    connect(watcher, &ExchangeWatcher::filesChanged, this, [this](const QStringList& names) {
+        for (const QString& name : names) {
+            const std::optional<ExchangeFile> file = ExchangeFolder::fileOf(name.toStdString());
+            if (file && file->kind != ExchangeFile::Kind::Job) {
+                m_run->answerChanged(file->kind == ExchangeFile::Kind::EndAnswer ? AnswerKind::End
+                                                                                 : AnswerKind::Next,
+                                     file->display);
+            }
         }
     });
 }

@@ -23,7 +23,6 @@ class QPushButton;
 
 namespace lm {
 
-class ChangeNotices;
 class ClickLabel;
 class MessageBoxes;
 class RunController;
@@ -146,7 +145,6 @@ private:
     Services m_services;
     ItemTable m_table;
     std::unique_ptr<RunController> m_run;
-    std::unique_ptr<ChangeNotices> m_answerNotices;
     std::unique_ptr<ShowList> m_showList;
     std::unique_ptr<ShowFileCommands> m_fileCommands;
     bool m_listChanging = false;

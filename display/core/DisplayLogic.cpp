@@ -1,6 +1,6 @@
 #include "DisplayLogic.h"
 
-#include <optional>
+#include <algorithm>
 
 namespace lm {
 
@@ -16,8 +16,6 @@ DisplayLogic::DisplayLogic(SignView& view, std::filesystem::path workDir)
     m_timer3.setHandler([this] { m_poller.Timer3_Timer(); });
     m_poller.setJobStarter([this] { return m_engine.Timer1_Timer(); });
     m_engine.setEndHandler([this] { stopAll(); });
-    // Exactly as the poll timer would run it: not while it is switched off.
-    m_notices.setHandler([this](int /*key*/) { m_timer3.fire(); });
 }
 
 void DisplayLogic::start(std::int16_t number) {
@@ -34,13 +32,14 @@ void DisplayLogic::stopAll() {
     m_timer3.setEnabled(false);
 }
 
-void DisplayLogic::exchangeFileChanged(std::string_view name) {
+void DisplayLogic::exchangeFilesChanged(const std::vector<std::string>& names) {
     if (!m_timer3.isActive()) {
         return;
     }
-    const std::optional<ExchangeFile> file = ExchangeFolder::fileOf(name);
-    if (file && file->kind == ExchangeFile::Kind::Job && file->display == m_poller.LMNumber()) {
-        m_notices.report(0);
+    const ExchangeFile job{ExchangeFile::Kind::Job, m_poller.LMNumber()};
+    if (std::any_of(names.begin(), names.end(),
+                    [&](const std::string& name) { return ExchangeFolder::fileOf(name) == job; })) {
+        m_timer3.fire();
     }
 }
 

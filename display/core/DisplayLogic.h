@@ -1,6 +1,5 @@
 #pragma once
 
-#include "ChangeNotices.h"
 #include "JobPoller.h"
 #include "ScrollEngine.h"
 #include "SignView.h"
@@ -8,14 +7,15 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <string_view>
+#include <string>
+#include <vector>
 
 namespace lm {
 
 // The display program's logic behind its window: the job poller, the scroll engine and the
 // three timers the window binds to real timers (tests bind them to a virtual clock). Where the
 // file system reports changes in the Exchange folder, a change of this display's job file runs
-// the poll at once besides its timer, through a fourth, one-shot timer.
+// the poll at once, besides its timer.
 class DisplayLogic {
 public:
     // An empty working folder means the process's current directory.
@@ -27,9 +27,11 @@ public:
     void start(std::int16_t number);
     // Ending the program stops every timer at once.
     void stopAll();
-    // A file of this name in the Exchange folder was written. This display's job file brings
-    // the next poll forward while the poller runs; any other file costs a comparison.
-    void exchangeFileChanged(std::string_view name);
+    // Files of these names in the Exchange folder were written (a batch of reports, taken
+    // between handlers). This display's job file among them runs one poll now, as the poll
+    // timer would (only while it runs), and the timer goes on as before. Other files cost a
+    // comparison.
+    void exchangeFilesChanged(const std::vector<std::string>& names);
 
     std::int16_t LMNumber() const { return m_poller.LMNumber(); }
     // Width of the window in twips; every step of the movement derives from it.
@@ -39,8 +41,6 @@ public:
     Timer& timer1() { return m_timer1; } // start timer: 100 ms, once
     Timer& timer2() { return m_timer2; } // movement tick
     Timer& timer3() { return m_timer3; } // job poller: 80 ms
-    // A poll brought forward by a reported change: 1 ms, once.
-    Timer& noticeTimer() { return m_notices.timer(); }
     JobPoller& poller() { return m_poller; }
     ScrollEngine& engine() { return m_engine; }
 
@@ -48,7 +48,6 @@ private:
     Timer m_timer1;
     Timer m_timer2;
     Timer m_timer3;
-    ChangeNotices m_notices{1};
     JobPoller m_poller;
     ScrollEngine m_engine;
 };

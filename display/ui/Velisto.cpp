@@ -56,8 +56,14 @@ Velisto::Velisto(std::filesystem::path workDir, QWidget* parent)
             workDir = std::filesystem::current_path(error);
         }
         m_watcher = std::make_unique<ExchangeWatcher>(workDir);
-        connect(m_watcher.get(), &ExchangeWatcher::fileChanged, this,
-                [this](const QString& name) { m_logic.exchangeFileChanged(name.toStdString()); });
+        connect(m_watcher.get(), &ExchangeWatcher::filesChanged, this,
+                [this](const QStringList& names) {
+                    std::vector<std::string> files;
+                    for (const QString& name : names) {
+                        files.push_back(name.toStdString());
+                    }
+                    m_logic.exchangeFilesChanged(files);
+                });
     }
 }
 

@@ -69,7 +69,6 @@ private:
     QtTimer m_qtTimer1{m_logic.timer1()};
     QtTimer m_qtTimer2{m_logic.timer2()};
     QtTimer m_qtTimer3{m_logic.timer3()};
-    QtTimer m_qtNoticeTimer{m_logic.noticeTimer()};
     // Reports the job file's changes as they happen; none with LMSIGN_NOTIFY=off.
     std::unique_ptr<ExchangeWatcher> m_watcher;
 

@@ -3,7 +3,7 @@
 #include <QSocketNotifier>
 #include <QtGlobal>
 #include <array>
-#include <string>
+#include <cstring>
 #include <sys/inotify.h>
 #include <system_error>
 #include <unistd.h>
@@ -46,17 +46,14 @@ ExchangeWatcher::~ExchangeWatcher() {
     }
 }
 
-void ExchangeWatcher::watchFolder() {
+bool ExchangeWatcher::watchFolder() {
     const int watch = ::inotify_add_watch(m_fd, m_folder.c_str(), folderEvents);
     if (watch == m_folderWatch) {
-        return;
+        return false;
     }
     dropFolderWatch();
     m_folderWatch = watch;
-    if (m_folderWatch >= 0) {
-        // Files written before the watch began would otherwise wait for the polls.
-        reportEveryFile();
-    }
+    return m_folderWatch >= 0;
 }
 
 void ExchangeWatcher::dropFolderWatch() {
@@ -66,47 +63,47 @@ void ExchangeWatcher::dropFolderWatch() {
     }
 }
 
-void ExchangeWatcher::reportEveryFile() {
+void ExchangeWatcher::addEveryFile(QStringList& names) const {
     std::error_code error;
     for (std::filesystem::directory_iterator it(m_folder, error), end; !error && it != end;
          it.increment(error)) {
-        emit fileChanged(QString::fromStdString(it->path().filename().string()));
+        names << QString::fromStdString(it->path().filename().string());
     }
 }
 
 void ExchangeWatcher::readEvents() {
-    alignas(inotify_event) std::array<char, 8192> buffer{};
+    alignas(inotify_event) std::array<char, 16384> buffer{};
+    QStringList names;
     bool folderChanged = false;
     bool dropped = false;
-    for (;;) {
-        const ssize_t length = ::read(m_fd, buffer.data(), buffer.size());
-        if (length <= 0) {
-            break;
-        }
-        for (ssize_t offset = 0; offset < length;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + offset);
-            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            const std::string name = event->len > 0 ? std::string(event->name) : std::string();
-            if ((event->mask & IN_Q_OVERFLOW) != 0) {
-                dropped = true;
-            } else if (event->wd == m_workWatch && name == folderName) {
+    // Reports that do not fit come at the next pass of the event loop.
+    const ssize_t length = ::read(m_fd, buffer.data(), buffer.size());
+    for (ssize_t offset = 0; offset < length;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + offset);
+        offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        const char* name = event->len > 0 ? event->name : "";
+        if ((event->mask & IN_Q_OVERFLOW) != 0) {
+            dropped = true;
+        } else if (event->wd == m_workWatch) {
+            folderChanged = folderChanged || std::strcmp(name, folderName) == 0;
+        } else if (event->wd == m_folderWatch && m_folderWatch >= 0) {
+            if ((event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) != 0) {
+                // Moved away, the folder would still be watched wherever it went.
+                dropFolderWatch();
                 folderChanged = true;
-            } else if (event->wd == m_folderWatch && m_folderWatch >= 0) {
-                if ((event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) !=
-                    0) {
-                    // Moved away, the folder would still be watched wherever it went.
-                    dropFolderWatch();
-                    folderChanged = true;
-                } else if (!name.empty()) {
-                    emit fileChanged(QString::fromStdString(name));
-                }
+            } else if (*name != '\0') {
+                names << QString::fromUtf8(name);
             }
         }
     }
-    if (folderChanged) {
-        watchFolder();
-    } else if (dropped && m_folderWatch >= 0) {
-        reportEveryFile();
+    // Files written before a new watch began, or whose reports the kernel dropped, would
+    // otherwise wait for the polls.
+    if ((folderChanged && watchFolder()) || (dropped && isWatching())) {
+        addEveryFile(names);
+    }
+    names.removeDuplicates();
+    if (!names.isEmpty()) {
+        emit filesChanged(names);
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
+#include <QStringList>
 #include <filesystem>
 
 class QSocketNotifier;
@@ -11,6 +11,9 @@ namespace lm {
 // Tells at once of every file written into the Exchange folder "data" under a working folder,
 // as the kernel reports it (inotify): a file closed after writing, or moved in. Changes made
 // on another computer of a network share are not reported; the programs' polls find those.
+// The reports come from the event loop, so never inside a handler; all that came in since the
+// last look (a burst, or reports that waited for a tick to end) come as one batch, each name
+// once.
 //
 // It watches the working folder as well, so a "data" that is missing, removed, replaced,
 // renamed, unreadable or not a folder is watched again as soon as it is back; every file
@@ -30,16 +33,16 @@ public:
     bool isWatching() const { return m_folderWatch >= 0; }
 
 signals:
-    // The bare name of a file in the Exchange folder.
-    void fileChanged(const QString& name);
+    // The bare names of files in the Exchange folder, each once.
+    void filesChanged(const QStringList& names);
 
 private:
     void readEvents();
-    // Watches "data" when it is a folder that can be watched; reports its files when the
-    // folder is new to the watch.
-    void watchFolder();
+    // Watches "data" when it is a folder that can be watched; true when that folder is new to
+    // the watch.
+    bool watchFolder();
     void dropFolderWatch();
-    void reportEveryFile();
+    void addEveryFile(QStringList& names) const;
 
     std::filesystem::path m_folder;
     int m_fd = -1;

@@ -23,7 +23,6 @@ protected:
         clock.attach(logic.timer1());
         clock.attach(logic.timer2());
         clock.attach(logic.timer3());
-        clock.attach(logic.noticeTimer());
         logic.setLMScreenWidth(windowWidth);
     }
 
