@@ -1,9 +1,9 @@
 #include "ExchangeWatch.h"
 
-#include <QFile>
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
@@ -55,7 +55,8 @@ ExchangeWatch::ExchangeWatch(std::filesystem::path folder) : m_folder(std::move(
     if (m_fd < 0) {
         return;
     }
-    m_watch = ::inotify_add_watch(m_fd, m_folder.c_str(), IN_CLOSE_WRITE | IN_DELETE | IN_MOVED_TO);
+    m_watch = ::inotify_add_watch(m_fd, m_folder.c_str(),
+                                  IN_CREATE | IN_CLOSE_WRITE | IN_DELETE | IN_MOVED_TO);
     if (m_watch < 0) {
         return;
     }
@@ -66,6 +67,9 @@ ExchangeWatch::~ExchangeWatch() {
     m_stop = true;
     if (m_thread.joinable()) {
         m_thread.join();
+    }
+    for (const auto& [name, file] : m_held) {
+        ::close(file);
     }
     if (m_fd >= 0) {
         ::close(m_fd);
@@ -78,8 +82,10 @@ std::vector<ExchangeWatch::Event> ExchangeWatch::events() const {
 }
 
 void ExchangeWatch::run() {
-    // Told of an answer at once, the control program reads and deletes it within a few ms. To
-    // read it first, this thread runs ahead of every ordinary process where it may (as root);
+    // Told of an answer at once, the control program reads and deletes it within a ms. So each
+    // file is opened as soon as it is made, before it is written, and read through that once
+    // it is written whole, whether it is still there or not. This thread runs ahead of every
+    // ordinary process where it may (as root), so it opens the file before the writer is done;
     // it only ever waits for the kernel's reports.
     sched_param priority{};
     priority.sched_priority = 1;
@@ -97,32 +103,53 @@ void ExchangeWatch::run() {
             if (event->len == 0) {
                 continue;
             }
-            record((event->mask & IN_DELETE) != 0 ? Event::Kind::Deleted : Event::Kind::Written,
-                   event->name);
+            const std::string name = event->name;
+            if ((event->mask & IN_DELETE) != 0) {
+                record(Event::Kind::Deleted, name, -1);
+                release(name);
+                continue;
+            }
+            if ((event->mask & (IN_CREATE | IN_MOVED_TO)) != 0 || m_held.count(name) == 0) {
+                release(name);
+                m_held[name] = ::open((m_folder / name).c_str(), O_RDONLY | O_CLOEXEC);
+            }
+            if ((event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0) {
+                record(Event::Kind::Written, name, m_held[name]);
+            }
         }
     }
 }
 
-void ExchangeWatch::record(Event::Kind kind, const std::string& name) {
+void ExchangeWatch::release(const std::string& name) {
+    if (const auto held = m_held.find(name); held != m_held.end()) {
+        if (held->second >= 0) {
+            ::close(held->second);
+        }
+        m_held.erase(held);
+    }
+}
+
+void ExchangeWatch::record(Event::Kind kind, const std::string& name, int file) {
     Event event;
     event.kind = kind;
     event.file = name;
     event.seen = Clock::now();
     event.written = event.seen;
-    if (kind == Event::Kind::Written) {
-        const std::filesystem::path path = m_folder / name;
-        struct stat status {};
-        QFile file(QString::fromStdString(path.string()));
-        if (file.open(QIODevice::ReadOnly) && ::stat(path.c_str(), &status) == 0) {
-            // The modification time comes from the kernel's coarse clock, at most one of its
-            // ticks before the write; the write was over when the event was seen. The middle
-            // of that span is the best guess.
-            const Clock::time_point modified = steadyTimeOf(status.st_mtim);
-            const Clock::time_point latest = std::min(event.seen, modified + coarseTick());
-            event.written = latest < modified ? latest : modified + (latest - modified) / 2;
-            event.bytes = file.readAll().toStdString();
-            event.head = event.bytes.substr(0, event.bytes.find_first_of("\r\n"));
+    struct stat status {};
+    if (file >= 0 && ::fstat(file, &status) == 0) {
+        // The modification time comes from the kernel's coarse clock, at most one of its
+        // ticks before the write; the write was over when the event was seen. The middle
+        // of that span is the best guess.
+        const Clock::time_point modified = steadyTimeOf(status.st_mtim);
+        const Clock::time_point latest = std::min(event.seen, modified + coarseTick());
+        event.written = latest < modified ? latest : modified + (latest - modified) / 2;
+        std::array<char, 4096> chunk{};
+        ssize_t got = 0;
+        while ((got = ::pread(file, chunk.data(), chunk.size(),
+                              static_cast<off_t>(event.bytes.size()))) > 0) {
+            event.bytes.append(chunk.data(), static_cast<std::size_t>(got));
         }
+        event.head = event.bytes.substr(0, event.bytes.find_first_of("\r\n"));
     }
     const std::lock_guard lock(m_mutex);
     m_events.push_back(std::move(event));

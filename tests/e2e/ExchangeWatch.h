@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,8 +14,8 @@ namespace lm::e2e {
 // Records, from a thread of its own, every file written into or deleted from the Exchange
 // folder (inotify), with what was written. Answer files live only until the control
 // program's next watcher tick, so polling could miss them; inotify sees each one. Where the
-// control program is told of answers too, it deletes each within a few ms: the thread then
-// reads ahead of it at real-time priority (as root).
+// control program is told of answers too, it deletes each within a ms: the thread then holds
+// each file open from its making on, and reads what was written through that.
 class ExchangeWatch {
 public:
     using Clock = std::chrono::steady_clock;
@@ -44,7 +45,9 @@ public:
 
 private:
     void run();
-    void record(Event::Kind kind, const std::string& name);
+    // `file` is open on the file as written, or -1 when it was gone.
+    void record(Event::Kind kind, const std::string& name, int file);
+    void release(const std::string& name);
 
     std::filesystem::path m_folder;
     int m_fd = -1;
@@ -52,6 +55,8 @@ private:
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_mutex;
     std::vector<Event> m_events;
+    // Each file of the folder, opened when it was made (used by the thread only).
+    std::map<std::string, int> m_held;
     std::thread m_thread;
 };
 
