@@ -10,12 +10,13 @@
 #include "Wait.h"
 #include "XServer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QtTest>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
-#include <unistd.h>
 #include <utility>
 
 using namespace lm::e2e;
@@ -55,17 +56,18 @@ int wantedSamples() {
     return ok && wanted > 0 ? wanted : 8;
 }
 
-// CPU time (user and system) the process has used so far, in clock ticks.
-long long cpuTicks(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) {
-        return 0;
+// CPU time the process has used so far, all its threads, in ns: what the scheduler counts
+// (/proc/<pid>/task/<tid>/schedstat), finer than the 10 ms ticks of /proc/<pid>/stat.
+qint64 cpuNanoseconds(qint64 pid) {
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    qint64 total = 0;
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile schedstat(tasks + QLatin1Char('/') + task + QStringLiteral("/schedstat"));
+        if (schedstat.open(QIODevice::ReadOnly)) {
+            total += schedstat.readAll().split(' ').value(0).toLongLong();
+        }
     }
-    // The fields after the command name, which may hold blanks: utime and stime are the 12th
-    // and 13th of them.
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : 0;
+    return total;
 }
 
 } // namespace
@@ -165,7 +167,8 @@ private slots:
         measureCpu({{QStringLiteral("LMControl"), control.pid()},
                     {QStringLiteral("Velisto 1"), signs[0]->program().pid()},
                     {QStringLiteral("Velisto 2"), signs[1]->program().pid()},
-                    {QStringLiteral("Velisto 3"), signs[2]->program().pid()}});
+                    {QStringLiteral("Velisto 3"), signs[2]->program().pid()}},
+                   [&] { return logNow().jobCount(1); });
 
         // "表示を止める": every screen turns dark blue.
         QVERIFY(window.click("cmdStop"));
@@ -182,28 +185,32 @@ private slots:
     }
 
 private:
-    // LM_SHOW_CPU_SECONDS: the CPU time each program uses while the show runs that long, also
-    // appended to the file LM_SHOW_CPU_CSV names.
-    static void measureCpu(const std::vector<std::pair<QString, qint64>>& programs) {
+    // LM_SHOW_CPU_SECONDS: the CPU time each program uses while the show runs that long, and
+    // how many items display 1 was sent meanwhile; also appended to the file LM_SHOW_CPU_CSV
+    // names.
+    static void measureCpu(const std::vector<std::pair<QString, qint64>>& programs,
+                           const std::function<int()>& itemsSent) {
         const int seconds = qEnvironmentVariableIntValue("LM_SHOW_CPU_SECONDS");
         if (seconds <= 0) {
             return;
         }
-        std::vector<long long> before;
+        const int itemsBefore = itemsSent();
+        std::vector<qint64> before;
         for (const auto& program : programs) {
-            before.push_back(cpuTicks(program.second));
+            before.push_back(cpuNanoseconds(program.second));
         }
         QTest::qWait(seconds * 1000);
+        const int items = itemsSent() - itemsBefore;
         QString rows;
         for (std::size_t i = 0; i < programs.size(); ++i) {
-            const double ms = 1000.0 *
-                              static_cast<double>(cpuTicks(programs[i].second) - before[i]) /
-                              static_cast<double>(::sysconf(_SC_CLK_TCK));
-            qInfo("%s: %.0f ms of CPU in %d s", qPrintable(programs[i].first), ms, seconds);
-            rows += QStringLiteral("%1,%2,%3,%4\n")
+            const double ms =
+                static_cast<double>(cpuNanoseconds(programs[i].second) - before[i]) / 1e6;
+            qInfo("%s: %.1f ms of CPU in %d s", qPrintable(programs[i].first), ms, seconds);
+            rows += QStringLiteral("%1,%2,%3,%4,%5\n")
                         .arg(QLatin1String(QTest::currentDataTag()), programs[i].first)
                         .arg(seconds)
-                        .arg(ms, 0, 'f', 0);
+                        .arg(ms, 0, 'f', 1)
+                        .arg(items);
         }
         if (const QString file = qEnvironmentVariable("LM_SHOW_CPU_CSV"); !file.isEmpty()) {
             QFile csv(file);
