@@ -9,7 +9,6 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
@@ -31,65 +30,42 @@ constexpr auto abandonedAge = std::chrono::hours(1);
 // As many links as the kernel follows before it gives up (ELOOP).
 constexpr int maxLinkHops = 40;
 
-// The host part of a temporary file's name, so that a save on one computer never takes the
-// file of a save in progress on another for a leftover.
-std::string hostName() {
-    std::array<char, 256> buffer{};
-    if (::gethostname(buffer.data(), buffer.size() - 1) != 0) {
-        return "host";
+// Temporary files are named after the computer and the process: a save never takes the file
+// of a save in progress, on this computer or another, for a leftover.
+std::string ownPrefix() {
+    std::array<char, 256> host{};
+    if (::gethostname(host.data(), host.size() - 1) != 0 || host[0] == '\0' ||
+        std::string_view(host.data()).find('/') != std::string_view::npos) {
+        return std::string(temporaryPrefix) + "host-";
     }
-    std::string name;
-    for (const char c : std::string_view(buffer.data())) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
-        name += plain ? c : '_';
-    }
-    return name.empty() ? "host" : name;
+    return std::string(temporaryPrefix) + host.data() + "-";
 }
 
-struct TemporaryName {
-    std::string host; // empty in names that carry none
+// The process of one of this computer's temporary files, "<prefix><pid>-<counter>.part", or 0.
+long processOf(std::string_view name, const std::string& prefix) {
+    if (!name.starts_with(prefix) || !name.ends_with(temporarySuffix)) {
+        return 0;
+    }
+    const char* const end = name.data() + name.size() - temporarySuffix.size();
     long pid = 0;
-};
-
-bool parseNumber(std::string_view digits, long& value) {
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    return !digits.empty() && error == std::errc() && end == digits.data() + digits.size();
+    unsigned long counter = 0;
+    const auto parsedPid = std::from_chars(name.data() + prefix.size(), end, pid);
+    if (parsedPid.ec != std::errc() || parsedPid.ptr == end || *parsedPid.ptr != '-') {
+        return 0;
+    }
+    const auto parsedCounter = std::from_chars(parsedPid.ptr + 1, end, counter);
+    return parsedCounter.ec == std::errc() && parsedCounter.ptr == end ? pid : 0;
 }
 
-// ".lmtmp-<host>-<pid>-<counter>.part" (the host may be missing), or nothing.
-std::optional<TemporaryName> parseTemporaryName(std::string_view name) {
-    if (!ReplacingFile::isTemporaryName(name)) {
-        return std::nullopt;
-    }
-    name.remove_prefix(temporaryPrefix.size());
-    name.remove_suffix(temporarySuffix.size());
-    const std::size_t counterDash = name.rfind('-');
-    if (counterDash == std::string_view::npos || counterDash == 0) {
-        return std::nullopt;
-    }
-    const std::size_t pidDash = name.rfind('-', counterDash - 1);
-    const std::size_t pidStart = pidDash == std::string_view::npos ? 0 : pidDash + 1;
-    TemporaryName parsed;
-    long counter = 0;
-    if (!parseNumber(name.substr(pidStart, counterDash - pidStart), parsed.pid) ||
-        !parseNumber(name.substr(counterDash + 1), counter)) {
-        return std::nullopt;
-    }
-    if (pidDash != std::string_view::npos) {
-        parsed.host = name.substr(0, pidDash);
-    }
-    return parsed;
-}
-
-bool isAbandoned(const fs::directory_entry& entry, const std::string& host) {
-    const std::optional<TemporaryName> name = parseTemporaryName(entry.path().filename().string());
+bool isAbandoned(const fs::directory_entry& entry, const std::string& prefix) {
+    const std::string name = entry.path().filename().string();
     std::error_code error;
-    if (!name || !entry.is_regular_file(error) || entry.is_symlink(error)) {
+    if (!ReplacingFile::isTemporaryName(name) || entry.is_symlink(error) ||
+        !entry.is_regular_file(error)) {
         return false;
     }
-    if (name->host == host && name->pid != ::getpid() && name->pid > 0 &&
-        ::kill(static_cast<pid_t>(name->pid), 0) != 0 && errno == ESRCH) {
+    const long pid = processOf(name, prefix);
+    if (pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
         return true;
     }
     const auto modified = entry.last_write_time(error);
@@ -97,11 +73,11 @@ bool isAbandoned(const fs::directory_entry& entry, const std::string& host) {
 }
 
 // Leftovers of saves that were killed half-way; nothing else is touched.
-void removeLeftovers(const fs::path& folder, const std::string& host) {
+void removeLeftovers(const fs::path& folder, const std::string& prefix) {
     std::error_code error;
     std::vector<fs::path> leftovers;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (isAbandoned(*it, host)) {
+        if (isAbandoned(*it, prefix)) {
             leftovers.push_back(it->path());
         }
     }
@@ -129,11 +105,12 @@ fs::path throughLinks(fs::path path) {
 
 // The name matches none of the Exchange folder's wildcard sets and none of the chooser's
 // patterns, so nobody mistakes a temporary file for a show file or a picture.
-int createTemporary(const fs::path& folder, const std::string& host, mode_t mode, fs::path& path) {
+int createTemporary(const fs::path& folder, const std::string& prefix, mode_t mode,
+                    fs::path& path) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        path = folder / (std::string(temporaryPrefix) + host + "-" + std::to_string(::getpid()) +
-                         "-" + std::to_string(counter.fetch_add(1)) + std::string(temporarySuffix));
+        path = folder / (prefix + std::to_string(::getpid()) + "-" +
+                         std::to_string(counter.fetch_add(1)) + std::string(temporarySuffix));
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
@@ -169,9 +146,9 @@ ReplacingFile::ReplacingFile(fs::path target, Kind kind)
     if (folder.empty()) {
         folder = ".";
     }
-    const std::string host = hostName();
-    removeLeftovers(folder, host);
-    m_fd = createTemporary(folder, host, kind == Kind::Shared ? lineFile::sharedFileMode : 0666,
+    const std::string prefix = ownPrefix();
+    removeLeftovers(folder, prefix);
+    m_fd = createTemporary(folder, prefix, kind == Kind::Shared ? lineFile::sharedFileMode : 0666,
                            m_temporary);
     if (m_fd >= 0 && kind == Kind::Own) {
         keepModeOf(m_target, m_fd);
