@@ -55,10 +55,7 @@ bool VelistoOptions::parse(const QStringList& arguments) {
         }
         m_number = toInt16(numericValue(text.toStdString()));
         if (!m_number) {
-            return fail(
-                QStringLiteral("--number: %1 is outside -32768 to 32767, the numbers a display "
-                               "can have")
-                    .arg(text));
+            return fail(QStringLiteral("--number: %1 is outside -32768 to 32767").arg(text));
         }
     }
     if (m_parser.isSet(m_screenOption)) {

@@ -36,6 +36,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(window.isFullScreen());
         QCOMPARE(window.geometry(), window.screen()->geometry());
         QVERIFY(control<QGroupBox>(window, "Frame1")->isVisible());
         QCOMPARE(control<QPushButton>(window, "Command3")->text(), QStringLiteral("終了？"));
@@ -139,6 +140,7 @@ private slots:
         QVERIFY(command3->isVisible());
         QCOMPARE(window.FormFlag(), 1);
         QVERIFY(!window.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(!window.isFullScreen());
         QVERIFY(window.isVisible());
 
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -149,6 +151,11 @@ private slots:
 
         clickAt(window, spot);
         QVERIFY(command3->isVisible());
+
+        // A double click is one click.
+        QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, spot);
+        QVERIFY(!command3->isVisible());
+        QCOMPARE(window.FormFlag(), 0);
     }
 
     void theFirstClickDuringSetupKeepsTheEndButton() {
