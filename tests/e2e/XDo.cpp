@@ -42,20 +42,12 @@ quint64 XDo::waitForWindow(qint64 pid, int ms) const {
 }
 
 quint64 XDo::waitForWindow(const QString& name, int ms) const {
-    quint64 window = 0;
-    waitUntil(
-        [&] {
-            QByteArray output;
-            if (run({QStringLiteral("search"), QStringLiteral("--screen"),
-                     QString::number(m_screen), QStringLiteral("--onlyvisible"),
-                     QStringLiteral("--name"), QLatin1Char('^') + name + QLatin1Char('$')},
-                    &output)) {
-                window = output.split('\n').value(0).trimmed().toULongLong();
-            }
-            return window != 0;
-        },
-        ms, 50);
-    return window;
+    QByteArray output;
+    run({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--screen"),
+         QString::number(m_screen), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+         QLatin1Char('^') + name + QLatin1Char('$')},
+        &output, ms);
+    return output.split('\n').value(0).trimmed().toULongLong();
 }
 
 qint64 XDo::windowPid(quint64 window) const {
