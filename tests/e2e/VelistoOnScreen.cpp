@@ -29,19 +29,19 @@ bool VelistoOnScreen::fail(const QString& message) {
     return false;
 }
 
-bool VelistoOnScreen::launch(const QStringList& arguments) {
+bool VelistoOnScreen::start(int number) {
     if (!m_server.isRunning()) {
         return fail(m_server.error());
     }
     m_program = std::make_unique<Program>(QStringLiteral(LM_VELISTO_PATH), m_workDir, m_server,
-                                          arguments, m_user);
-    m_window = XDo(m_server).waitForWindow(m_program->pid());
-    return m_window != 0 || fail(QStringLiteral("Velisto showed no window"));
-}
-
-bool VelistoOnScreen::choose(int number) {
-    return chooseNumber(XDo(m_server), m_window, number) ||
-           fail(QStringLiteral("the caption never showed the number ") + QString::number(number));
+                                          QStringList(), m_user);
+    const XDo xdo(m_server);
+    const quint64 window = xdo.waitForWindow(m_program->pid());
+    if (window == 0) {
+        return fail(QStringLiteral("Velisto showed no window"));
+    }
+    return chooseNumber(xdo, window, number) ||
+           fail(QStringLiteral("the caption never showed the number"));
 }
 
 bool VelistoOnScreen::chooseNumber(const XDo& xdo, quint64 window, int number) {

@@ -27,19 +27,15 @@ public:
                              Program::User user = Program::User::Caller);
 
     // Starts the program and takes the number with "OK"; false (see error()) when it fails.
-    bool start(int number) { return launch() && choose(number); }
-    // Starts the program with these options and waits for its window.
-    bool launch(const QStringList& arguments = {});
-    // Chooses the number in the start-up panel and presses "OK".
-    bool choose(int number);
-    // The same on any Velisto's window; false unless its caption then shows the number.
+    bool start(int number);
+    // The operator's choice in the start-up panel of any Velisto window: the number typed into
+    // Combo1, then "OK"; true once the caption shows the number.
     static bool chooseNumber(const XDo& xdo, quint64 window, int number);
     // Kills the program at once, as a power cut or a crash would.
     void kill();
 
     bool isRunning() const { return m_program && m_program->isRunning(); }
     Program& program() { return *m_program; }
-    quint64 window() const { return m_window; }
     const XServer& server() const { return m_server; }
     const QString& error() const { return m_error; }
 
@@ -57,7 +53,6 @@ private:
     XServer m_server;
     std::unique_ptr<Program> m_program;
     QString m_error;
-    quint64 m_window = 0;
 };
 
 } // namespace lm::e2e
