@@ -44,8 +44,10 @@ Velisto::Velisto(std::filesystem::path workDir, QScreen* monitor, RememberedNumb
     : QWidget(parent), m_logic(*this, std::move(workDir)), m_remembered(remembered) {
     setObjectName(QStringLiteral("Velisto"));
     QScreen* screen = monitor != nullptr ? monitor : Monitors::underPointer();
-    setScreen(screen);
-    m_monitorKey = Monitors::key(screen);
+    if (screen != nullptr) {
+        setScreen(screen);
+        m_monitorKey = Monitors::key(screen);
+    }
     setWindowTitle(windowCaption);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setFont(JapaneseFont::gothic(9));
@@ -127,7 +129,7 @@ void Velisto::Form_Load() {
     // Full screen over its monitor, panels and taskbars included. Without a window manager
     // nothing would resize the window, so it takes the monitor's geometry itself.
     const QScreen* screen = this->screen();
-    const QRect area = screen->geometry();
+    const QRect area = screen != nullptr ? screen->geometry() : QRect(0, 0, 640, 480);
     setGeometry(area);
     setWindowState(Qt::WindowFullScreen);
 
