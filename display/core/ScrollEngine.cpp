@@ -46,8 +46,9 @@ bool ScrollEngine::Timer1_Timer() {
         startMovingPicture();
     } else if (kind == vocabulary::kindPicture && movement == vocabulary::moveStill) {
         startStillPicture();
-    } else if (kind == vocabulary::kindEnd) {
-        // No answer: the program just ends.
+    } else if (kind == vocabulary::kindEnd && !m_poller.jobIsFromBeforeStart()) {
+        // No answer: the program just ends. An end job that was there before the display
+        // started belongs to an earlier session: a display started after "end all" stays.
         if (m_onEnd) {
             m_onEnd();
         }

@@ -8,25 +8,30 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <filesystem>
 
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QScreen;
 
 namespace lm {
 
 class PictureBox;
+class RememberedNumbers;
 class SignLabel;
 
-// The sign window: it covers the screen without a frame, asks for the display number in its
-// panel Frame1 and from then on shows what the job files of its number ask for.
+// The sign window: full screen on its monitor, it asks for the display number in its panel
+// Frame1 and from then on shows what the job files of its number ask for.
 class Velisto : public QWidget, public SignView {
     Q_OBJECT
 public:
-    // An empty working folder means the process's current directory.
-    explicit Velisto(std::filesystem::path workDir = {}, QWidget* parent = nullptr);
+    // An empty working folder means the process's current directory; no monitor means the one
+    // under the mouse pointer. Without remembered numbers the panel always offers "1".
+    explicit Velisto(std::filesystem::path workDir = {}, QScreen* monitor = nullptr,
+                     RememberedNumbers* remembered = nullptr, QWidget* parent = nullptr);
     ~Velisto() override;
 
     DisplayLogic& logic() { return m_logic; }
@@ -36,6 +41,8 @@ public:
     void Form_Load();
     void Form_Resize();
     void Command1_Click();
+    // What "OK" does with a number that the panel accepts, without the panel.
+    void confirm(std::int16_t number);
     void Command2_Click();
     void Command3_Click();
     void Form_Click();
@@ -55,6 +62,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void buildControls();
@@ -64,6 +72,8 @@ private:
     int toPixels(int twips) const;
 
     DisplayLogic m_logic;
+    RememberedNumbers* m_remembered = nullptr;
+    QString m_monitorKey;
     QtTimer m_qtTimer1{m_logic.timer1()};
     QtTimer m_qtTimer2{m_logic.timer2()};
     QtTimer m_qtTimer3{m_logic.timer3()};

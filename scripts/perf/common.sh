@@ -108,11 +108,12 @@ write_job() {
     mv "$file.tmp" "$file"
 }
 
-# Starts Velisto in the working folder on $DISPLAY, takes display number 1 with "OK" and sets
-# velisto_pid. Returns when the caption shows the number.
+# Starts Velisto in the working folder on $DISPLAY as display number 1 and sets velisto_pid.
+# Returns when the caption shows the number.
 start_velisto() {
     local work=$1 window
-    (cd "$work" && exec "$perf_build/display/Velisto") >"$work/velisto.log" 2>&1 &
+    # --number, not "OK" in the panel: nothing is remembered in the user's settings.
+    (cd "$work" && exec "$perf_build/display/Velisto" --number 1) >"$work/velisto.log" 2>&1 &
     velisto_pid=$!
     for _ in $(seq 300); do
         window=$(xdotool search --onlyvisible --pid "$velisto_pid" 2>/dev/null | head -1 || true)
@@ -120,8 +121,6 @@ start_velisto() {
         sleep 0.05
     done
     [ -n "$window" ] || { echo "Velisto showed no window" >&2; return 1; }
-    # "OK" of the start-up panel at 15 twips per pixel; Combo1 already reads "1".
-    xdotool mousemove 292 140 click 1
     for _ in $(seq 100); do
         [ "$(xdotool getwindowname "$window" 2>/dev/null || true)" = "ミラトス  1" ] && return 0
         sleep 0.05

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Program.h"
+#include "XDo.h"
 #include "XServer.h"
 
 #include <QColor>
@@ -27,6 +28,9 @@ public:
 
     // Starts the program and takes the number with "OK"; false (see error()) when it fails.
     bool start(int number);
+    // The operator's choice in the start-up panel of any Velisto window: the number typed into
+    // Combo1, then "OK"; true once the caption shows the number.
+    static bool chooseNumber(const XDo& xdo, quint64 window, int number);
     // Kills the program at once, as a power cut or a crash would.
     void kill();
 
