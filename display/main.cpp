@@ -38,6 +38,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     lm::Velisto window({}, options.screen(), &remembered);
+    window.setSmoothMotion(options.smooth());
     if (const std::optional<std::int16_t> number = options.number()) {
         window.confirm(*number);
     }

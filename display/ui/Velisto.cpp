@@ -5,6 +5,7 @@
 #include "NumberText.h"
 #include "PictureBox.h"
 #include "RememberedNumbers.h"
+#include "SignGlide.h"
 #include "SignLabel.h"
 #include "Twips.h"
 #include "Vocabulary.h"
@@ -227,6 +228,23 @@ void Velisto::Form_Click() {
     } else {
         m_command3->hide();
         m_FormFlag = 0;
+    }
+}
+
+void Velisto::setSmoothMotion(bool on) {
+    if (on == (m_glide != nullptr)) {
+        return;
+    }
+    if (!on) {
+        m_logic.engine().setMovedHandler({});
+        delete m_glide;
+        m_glide = nullptr;
+        return;
+    }
+    m_glide = new SignGlide(
+        m_logic, m_lblLM1, m_image1, m_image2, [this](int twips) { return toPixels(twips); }, this);
+    if (const QScreen* screen = this->screen()) {
+        m_glide->setRefreshRate(screen->refreshRate());
     }
 }
 

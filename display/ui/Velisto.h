@@ -21,6 +21,7 @@ namespace lm {
 
 class PictureBox;
 class RememberedNumbers;
+class SignGlide;
 class SignLabel;
 
 // The sign window: full screen on its monitor, it asks for the display number in its panel
@@ -35,6 +36,10 @@ public:
     ~Velisto() override;
 
     DisplayLogic& logic() { return m_logic; }
+    // Smooth motion: the sign glides between movement ticks at the monitor's refresh rate.
+    // Off by default: the sign moves one step per tick.
+    void setSmoothMotion(bool on);
+    const SignGlide* glide() const { return m_glide; }
     int FormFlag() const { return m_FormFlag; }
     double STwips() const { return m_STwips; }
 
@@ -95,6 +100,7 @@ private:
     QPushButton* m_command1 = nullptr;
     QPushButton* m_command2 = nullptr;
     QLabel* m_label2 = nullptr;
+    SignGlide* m_glide = nullptr;
 };
 
 } // namespace lm

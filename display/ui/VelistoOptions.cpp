@@ -17,6 +17,9 @@ VelistoOptions::VelistoOptions()
                      QStringLiteral("Start at once as display number N, as if N had been chosen "
                                     "in the start-up panel."),
                      QStringLiteral("N")),
+      m_smoothOption(QStringLiteral("smooth"),
+                     QStringLiteral("Glide between movement steps at the monitor's refresh rate, "
+                                    "instead of moving one step per tick.")),
       m_listScreensOption(QStringLiteral("list-screens"),
                           QStringLiteral("Print one line per monitor, from the left: position, "
                                          "name, geometry and remembered number (- for none), "
@@ -24,7 +27,7 @@ VelistoOptions::VelistoOptions()
     m_parser.setApplicationDescription(
         QStringLiteral("The display program of the scrolling message sign."));
     m_parser.addHelpOption();
-    m_parser.addOptions({m_screenOption, m_numberOption, m_listScreensOption});
+    m_parser.addOptions({m_screenOption, m_numberOption, m_smoothOption, m_listScreensOption});
 }
 
 bool VelistoOptions::fail(const QString& message) {

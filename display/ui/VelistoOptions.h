@@ -17,6 +17,7 @@ namespace lm {
 //   --screen NAME|POSITION  the monitor to cover: its name (HDMI-1) or its position from the
 //                           left (1, 2, ...)
 //   --number N              start as if N had been chosen in the panel with "OK"
+//   --smooth                glide between movement steps at the monitor's refresh rate
 //   --list-screens          print the monitors and their remembered numbers, then end
 class VelistoOptions {
 public:
@@ -29,6 +30,7 @@ public:
 
     QScreen* screen() const { return m_screen; }
     std::optional<std::int16_t> number() const { return m_number; }
+    bool smooth() const { return m_parser.isSet(m_smoothOption); }
     bool listScreens() const { return m_parser.isSet(m_listScreensOption); }
 
 private:
@@ -37,6 +39,7 @@ private:
     QCommandLineParser m_parser;
     QCommandLineOption m_screenOption;
     QCommandLineOption m_numberOption;
+    QCommandLineOption m_smoothOption;
     QCommandLineOption m_listScreensOption;
     QString m_error;
     QScreen* m_screen = nullptr;

@@ -34,7 +34,7 @@ bool VelistoOnScreen::start(int number) {
         return fail(m_server.error());
     }
     m_program = std::make_unique<Program>(QStringLiteral(LM_VELISTO_PATH), m_workDir, m_server,
-                                          QStringList(), m_user);
+                                          m_arguments, m_user);
     const XDo xdo(m_server);
     const quint64 window = xdo.waitForWindow(m_program->pid());
     if (window == 0) {

@@ -26,6 +26,8 @@ public:
     explicit VelistoOnScreen(std::filesystem::path workDir, QSize screen = {1024, 768},
                              Program::User user = Program::User::Caller);
 
+    // Options for the program at its next start.
+    void setArguments(const QStringList& arguments) { m_arguments = arguments; }
     // Starts the program and takes the number with "OK"; false (see error()) when it fails.
     bool start(int number);
     // The operator's choice in the start-up panel of any Velisto window: the number typed into
@@ -50,6 +52,7 @@ private:
 
     std::filesystem::path m_workDir;
     Program::User m_user;
+    QStringList m_arguments;
     XServer m_server;
     std::unique_ptr<Program> m_program;
     QString m_error;
