@@ -1,15 +1,29 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the programs and the tests need, when missing.
+# Installs the Debian packages that one use of the sources needs, when they are missing:
+#
+#   scripts/install-deps.sh [tests]      the build and every test (scripts/test.sh)
+#   scripts/install-deps.sh wall         the demo wall without a desktop, on Xvfb (scripts/run.sh)
+#   scripts/install-deps.sh wall-desktop the demo wall on a desktop, in Xephyr windows
+#
+# apt's output is shown only when the installation fails.
 set -euo pipefail
 
-packages=(
-    build-essential cmake pkg-config
-    qt6-base-dev libgl-dev libegl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    fonts-ipafont-gothic
-    xvfb xserver-xephyr xdotool imagemagick x11-utils
-    clang libclang-rt-14-dev
-)
+build=(build-essential cmake pkg-config qt6-base-dev libgl-dev libegl-dev fonts-ipafont-gothic)
+# What the demo wall drives the programs with: xdotool, import, xwininfo and xdpyinfo.
+driving=(xdotool imagemagick x11-utils)
+case ${1:-tests} in
+tests)
+    # icewm: a window manager with a taskbar, for the full-screen test.
+    packages=("${build[@]}" "${driving[@]}" libgtest-dev libgmock-dev libbenchmark-dev xvfb icewm
+        clang libclang-rt-14-dev)
+    ;;
+wall) packages=("${build[@]}" "${driving[@]}" xvfb) ;;
+wall-desktop) packages=("${build[@]}" "${driving[@]}" xserver-xephyr) ;;
+*)
+    echo "usage: $0 [tests | wall | wall-desktop]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -22,11 +36,16 @@ if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi
 
-echo "Installing: ${missing[*]}"
+echo "Installing the Debian packages ${missing[*]} ..."
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq "${missing[@]}"
+if ! { $sudo apt-get update -q && $sudo apt-get install -y -q "${missing[@]}"; } >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "install-deps.sh: the installation failed (above: what apt said)" >&2
+    exit 1
+fi

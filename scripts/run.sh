@@ -9,19 +9,28 @@
 # then runs the show itself at "速く", saves screenshots of the wall as the items cross from
 # screen to screen, prints where they are, stops the show and ends everything.
 #
-# Everything is done as an operator would do it, through the windows: the programs take no
-# command line and no configuration. Every process started here ends with the script.
+# Each Velisto starts with its number (--number); everything else is done as an operator would
+# do it, through the windows. Every process started here ends with the script.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-scripts/install-deps.sh
+# Xephyr on a desktop, Xvfb without one.
+if [ -n "${DISPLAY:-}" ]; then
+    scripts/install-deps.sh wall-desktop
+else
+    scripts/install-deps.sh wall
+fi
 export LANG=C.UTF-8
 unset LC_ALL
 
 echo "Building Velisto and LMControl (RelWithDebInfo, build/) ..."
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# A new build folder leaves the tests out (scripts/test.sh adds them); one that exists keeps
+# its choice.
+withoutTests=()
+[ -f build/CMakeCache.txt ] || withoutTests=(-DLM_BUILD_TESTS=OFF)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${withoutTests[@]}" >/dev/null
 cmake --build build -j"$(nproc)" --target Velisto LMControl lm_wallshot
 velisto=$root/build/display/Velisto
 lmcontrol=$root/build/control/LMControl
@@ -143,16 +152,17 @@ xdo() {
     on_display "$display" timeout 10 xdotool "$@"
 }
 
-# Starts a program in the working folder on a display; sets `program_pid` (the program's
-# own process: the subshell execs it).
+# Starts a program (with its options) in the working folder on a display; sets `program_pid`
+# (the program's own process: the subshell execs it).
 start_program() {
     local display=$1 program=$2 log=$3
+    shift 3
     if [ "$display" = "${desktop:-}" ]; then
         (cd "$work" && exec "${dieWithScript[@]}" env DISPLAY="$display" QT_QPA_PLATFORM=xcb \
-            "$program") >"$logs/$log.log" 2>&1 &
+            "$program" "$@") >"$logs/$log.log" 2>&1 &
     else
         (cd "$work" && exec "${dieWithScript[@]}" "${ownServerEnv[@]}" DISPLAY="$display" \
-            "$program") >"$logs/$log.log" 2>&1 &
+            "$program" "$@") >"$logs/$log.log" 2>&1 &
     fi
     pids+=($!)
     program_pid=$!
@@ -225,13 +235,12 @@ take_shot() {
 }
 
 # ---------------------------------------------------------------------------------------------
-# The display screens. Our X servers run at 96 dpi and carry no Xft.dpi, so the programs on
-# them take 15 twips to a pixel.
-twipsPerPixel=15
+# The display screens.
 desktop=${DISPLAY:-}
 if [ -n "$desktop" ] && ! xdpyinfo >/dev/null 2>&1; then
     echo "The desktop $desktop does not answer: the wall runs without it."
     desktop=""
+    scripts/install-deps.sh wall
 fi
 screenDisplays=() # index 1..3: the X display of display n's screen
 
@@ -282,26 +291,13 @@ wait_for_window "$controlDisplay" "$controlPid" "制御機　ミラトス"
 controlWindow=$window
 wait_until 10000 test -d "$work/data" || fail "LMControl made no data/ folder"
 
-# One Velisto per screen, each given its number in its start-up panel, as the operator does.
+# One Velisto per screen, started with its number: no panel to fill in.
 velistoPids=()
 for n in 1 2 3; do
     display=${screenDisplays[n]}
-    start_program "$display" "$velisto" "velisto-$n"
+    start_program "$display" "$velisto" "velisto-$n" --number "$n"
     velistoPids[n]=$program_pid
-    wait_for_window "$display" "$program_pid"
-    read_geometry "$display" "$window"
-    # The caption names the display once the number is taken; a click that came too early
-    # for the window is given again.
-    title_is() { [ "$(xdo "$1" getwindowname "$2")" = "ミラトス  $3" ]; }
-    for attempt in 1 2 3; do
-        # Combo1 and "OK" inside the panel Frame1 (840, 840).
-        click_twips "$display" "$wx" "$wy" 1 $twipsPerPixel 1440 1920 1095 360
-        xdo "$display" key ctrl+a
-        xdo "$display" type --delay 20 " $n"
-        click_twips "$display" "$wx" "$wy" 1 $twipsPerPixel 3600 1800 1575 615
-        wait_until 3000 title_is "$display" "$window" "$n" && break
-        [ $attempt -lt 3 ] || fail "display $n did not take its number"
-    done
+    wait_for_window "$display" "$program_pid" "ミラトス  $n"
 done
 if [ -z "$desktop" ]; then
     # Each screen shows its number until the first job.

@@ -9,7 +9,8 @@ scripts/install-deps.sh
 jobs=$(nproc)
 export LANG=C.UTF-8
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The demo wall (scripts/run.sh) may have configured build/ without the tests.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLM_BUILD_TESTS=ON
 cmake --build build -j"$jobs"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLM_SANITIZE=ON

@@ -1,7 +1,12 @@
 #include "ExchangeFolder.h"
 
+#include "ReplacingFile.h"
+
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <string_view>
+#include <sys/stat.h>
 #include <system_error>
 #include <tuple>
 #include <utility>
@@ -16,6 +21,8 @@ constexpr std::string_view nextStem = "LMPNext";
 constexpr std::string_view endStem = "LMPEnd";
 constexpr std::string_view jobExtension = ".ini";
 constexpr std::string_view answerExtension = ".ans";
+constexpr std::string_view aliveStem = "LMAlive";
+constexpr std::string_view aliveExtension = ".dat";
 
 struct SetPattern {
     std::string_view prefix;
@@ -34,9 +41,21 @@ SetPattern patternOf(ExchangeSet set) {
     return {};
 }
 
-bool matches(const std::string& name, const SetPattern& pattern) {
+bool matches(std::string_view name, const SetPattern& pattern) {
     return name.size() >= pattern.prefix.size() + pattern.suffix.size() &&
            name.starts_with(pattern.prefix) && name.ends_with(pattern.suffix);
+}
+
+// Lower-case ASCII, without trailing dots and blanks: how a case-blind share compares names.
+std::string foldedName(std::string_view name) {
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) {
+        name.remove_suffix(1);
+    }
+    std::string folded(name);
+    std::transform(folded.begin(), folded.end(), folded.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return folded;
 }
 
 std::string fileName(std::string_view stem, int display, std::string_view extension) {
@@ -96,8 +115,20 @@ std::optional<ExchangeFile> ExchangeFolder::fileOf(std::string_view name) {
 }
 
 void ExchangeFolder::make() const {
-    std::error_code ignored;
-    std::filesystem::create_directory(folder(), ignored);
+    ::mkdir(folder().c_str(), 0775);
+}
+
+bool ExchangeFolder::isReservedName(std::string_view name) {
+    const std::string folded = foldedName(name);
+    const std::array<SetPattern, 4> sets{
+        patternOf(ExchangeSet::EndAnswers), patternOf(ExchangeSet::NextAnswers),
+        patternOf(ExchangeSet::Jobs), SetPattern{aliveStem, aliveExtension}};
+    return ReplacingFile::isTemporaryName(folded) ||
+           std::any_of(sets.begin(), sets.end(), [&](const SetPattern& set) {
+               const std::string prefix = foldedName(set.prefix);
+               const std::string suffix = foldedName(set.suffix);
+               return matches(folded, {prefix, suffix});
+           });
 }
 
 void ExchangeFolder::deleteSet(ExchangeSet set) const {

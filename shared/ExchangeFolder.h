@@ -50,7 +50,8 @@ public:
     // for any other name (pictures, "LMData07.ini", a writer's temporary file).
     static std::optional<ExchangeFile> fileOf(std::string_view name);
 
-    // Failures are ignored: an existing folder, a read-only parent.
+    // Failures are ignored: an existing folder, a read-only parent. A new folder is never
+    // writable by everybody, whatever the umask.
     void make() const;
     // Deletes every file of the set; no match and any failure are ignored.
     void deleteSet(ExchangeSet set) const;
@@ -67,6 +68,12 @@ public:
     // Both fields empty when the file is missing, unreadable or empty, or when its line has not
     // ended yet (caught while it is written).
     Answer readAnswer(AnswerKind kind, int display) const;
+
+    // True for a name that nothing but the programs themselves may ever write into the folder:
+    // the job files and answers of every wildcard set, the displays' presence files
+    // LMAlive*.dat, and the programs' temporary files. Letter case and trailing dots and blanks
+    // do not count, since a share served by Windows ignores them.
+    static bool isReservedName(std::string_view name);
 
 private:
     std::filesystem::path m_workDir;

@@ -85,7 +85,8 @@ std::vector<std::string> decode(std::string_view bytes, std::size_t maxLines) {
 }
 
 bool writeBytes(const std::filesystem::path& path, std::string_view bytes) {
-    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
+                               sharedFileMode));
     if (!file.valid()) {
         return false;
     }

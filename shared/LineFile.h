@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace lm {
@@ -36,10 +37,17 @@ WriteStatus encode(const std::vector<std::string>& lines, std::string& bytes);
 std::vector<std::string> decode(std::string_view bytes,
                                 std::size_t maxLines = static_cast<std::size_t>(-1));
 
+// The mode every file the programs create in the Exchange folder is created with. The folder
+// is shared with other computers: nobody outside the sign's group may write there, whatever the
+// umask. The group keeps what the umask gives it, so displays elsewhere can write answers.
+inline constexpr mode_t sharedFileMode = 0664;
+
 // Creates or replaces the file with the lines in one open-write-close.
 WriteStatus write(const std::filesystem::path& path, const std::vector<std::string>& lines);
 
-// Writes the bytes whole in one open-write-close; false on any failure.
+// Writes the bytes whole in one open-write-close; false on any failure. These are files of the
+// Exchange folder: a new file gets sharedFileMode, and a symbolic link in the file's place
+// (anyone who can write the share could plant one) is never written through.
 bool writeBytes(const std::filesystem::path& path, std::string_view bytes);
 
 // The whole file, or nothing when it cannot be opened or read.

@@ -126,6 +126,14 @@ std::string RunController::startProblem() const {
                 return itemName + "：" + warning;
             }
         }
+        // A show file from elsewhere may name any file: only pictures go into the share.
+        if (kind == vocabulary::kindPicture && !row[ItemTable::pictureField].empty()) {
+            if (std::string warning =
+                    pictureProblemWarning(row[ItemTable::pictureField], m_exchange);
+                !warning.empty()) {
+                return itemName + "：" + warning;
+            }
+        }
     }
     // Every picture job would start nothing on the displays, and the show would stall.
     if (anyPicture && !isMovementWord(movement)) {

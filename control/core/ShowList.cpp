@@ -64,7 +64,11 @@ ShowList::AddResult ShowList::add(const ItemEntry& entry) {
         result.status = AddResult::Status::Full;
         return result;
     }
-    if (std::string problem = entryProblem(entry); !problem.empty()) {
+    std::string problem = entryProblem(entry);
+    if (problem.empty() && !entry.picturePath.empty()) {
+        problem = pictureProblemWarning(entry.picturePath, m_exchange);
+    }
+    if (!problem.empty()) {
         result.status = AddResult::Status::Refused;
         result.warning = std::move(problem);
         return result;

@@ -61,8 +61,9 @@ public:
     // the picture field holds the bare file name.
     static ItemTable::Row rowOf(const ItemEntry& entry);
 
-    // Adding an item ("リストに追加", after the stop): checks the values, copies the picture
-    // into the Exchange folder under its bare name, and appends the row and its line.
+    // Adding an item ("リストに追加", after the stop): checks the values and the picture,
+    // copies the picture into the Exchange folder under its bare name, and appends the row and
+    // its line.
     AddResult add(const ItemEntry& entry);
 
     // Appends a row as it stands, and its line when its kind is known (a show file's item).

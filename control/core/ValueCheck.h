@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ExchangeFolder.h"
+
 #include <string>
 #include <string_view>
 
@@ -21,5 +23,10 @@ inline constexpr std::string_view kind = "種類";              // an item's kin
 // Returns a warning for the operator that names the field and the problem, or an empty text
 // when the value can travel.
 std::string valueProblemWarning(std::string_view label, std::string_view value);
+
+// A picture goes into the Exchange folder, where every computer on the share reads it: only a
+// JPEG, BMP or GIF, and never under a name the programs use for themselves. Returns a warning
+// that names the picture and why it cannot go, or an empty text.
+std::string pictureProblemWarning(std::string_view picturePath, const ExchangeFolder& exchange);
 
 } // namespace lm

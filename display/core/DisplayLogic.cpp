@@ -20,6 +20,7 @@ DisplayLogic::DisplayLogic(SignView& view, std::filesystem::path workDir)
 
 void DisplayLogic::start(std::int16_t number) {
     m_poller.setLMNumber(number);
+    m_poller.noteJobAtStart();
     m_timer1.setInterval(startDelayMs);
     m_timer1.setEnabled(true);
     m_timer3.setInterval(pollIntervalMs);

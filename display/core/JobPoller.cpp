@@ -9,7 +9,24 @@
 
 namespace lm {
 
+namespace {
+
+std::optional<std::filesystem::file_time_type> writeTime(const std::filesystem::path& file) {
+    std::error_code error;
+    const std::filesystem::file_time_type time = std::filesystem::last_write_time(file, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return time;
+}
+
+} // namespace
+
 JobPoller::JobPoller(std::filesystem::path workDir) : m_workDir(std::move(workDir)) {}
+
+void JobPoller::noteJobAtStart() {
+    m_writtenBeforeStart = writeTime(exchange().jobPath(m_LMNumber));
+}
 
 ExchangeFolder JobPoller::exchange() const {
     if (!m_workDir.empty()) {
@@ -47,11 +64,19 @@ void JobPoller::Timer3_Timer() {
 bool JobPoller::ReadJob() {
     // A job caught before its last line has ended is not read: line 1 would not change when
     // the rest arrives, and the cut job would stay on the sign.
-    const std::optional<std::vector<std::string>> lines = exchange().readJob(m_LMNumber);
+    const ExchangeFolder folder = exchange();
+    // Taken before the reading: a job written in between counts as old for one poll at most.
+    const auto written = writeTime(folder.jobPath(m_LMNumber));
+    const std::optional<std::vector<std::string>> lines = folder.readJob(m_LMNumber);
     if (!lines || lines->size() < m_LMJobLine.size()) {
         return false;
     }
     std::copy_n(lines->begin(), m_LMJobLine.size(), m_LMJobLine.begin());
+    // Every write of the control program gives the file a new time, even with the same bytes.
+    m_jobFromBeforeStart = m_writtenBeforeStart && written == m_writtenBeforeStart;
+    if (!m_jobFromBeforeStart) {
+        m_writtenBeforeStart.reset();
+    }
     return true;
 }
 

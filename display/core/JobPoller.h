@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace lm {
@@ -21,6 +22,11 @@ public:
     explicit JobPoller(std::filesystem::path workDir = {});
 
     void setLMNumber(std::int16_t number) { m_LMNumber = number; }
+    // Called when the display starts running: the job file as it stands now was written
+    // before, and an end job in it (the end command leaves one there) is not obeyed.
+    void noteJobAtStart();
+    // Whether the job last read is the file as it stood at the start, not written since.
+    bool jobIsFromBeforeStart() const { return m_jobFromBeforeStart; }
     std::int16_t LMNumber() const { return m_LMNumber; }
     void setJobStarter(JobStarter starter) { m_startJob = std::move(starter); }
 
@@ -45,6 +51,9 @@ private:
     JobLines m_LMJobLine{};
     std::string m_LastJobHead;
     JobStarter m_startJob;
+    // When the job file was last written as the display started; reset once it changes.
+    std::optional<std::filesystem::file_time_type> m_writtenBeforeStart;
+    bool m_jobFromBeforeStart = false;
 };
 
 } // namespace lm

@@ -42,12 +42,16 @@ bool ScrollEngine::Timer1_Timer() {
     const std::string& movement = job[jobLine::movement];
     if (kind == vocabulary::kindText) {
         startText();
+        moved();
     } else if (kind == vocabulary::kindPicture && movement == vocabulary::moveLeft) {
         startMovingPicture();
+        moved();
     } else if (kind == vocabulary::kindPicture && movement == vocabulary::moveStill) {
         startStillPicture();
-    } else if (kind == vocabulary::kindEnd) {
-        // No answer: the program just ends.
+        moved();
+    } else if (kind == vocabulary::kindEnd && !m_poller.jobIsFromBeforeStart()) {
+        // No answer: the program just ends. An end job that was there before the display
+        // started belongs to an earlier session: a display started after "end all" stays.
         if (m_onEnd) {
             m_onEnd();
         }
@@ -117,16 +121,44 @@ void ScrollEngine::startStillPicture() {
     runTimer2(stillPictureTickMs);
 }
 
-void ScrollEngine::Timer2_Timer() {
-    const JobLines& job = m_poller.LMJobLine();
+ScrollEngine::TickMode ScrollEngine::tickMode(const JobLines& job) {
     const std::string& kind = job[jobLine::kind];
     const std::string& movement = job[jobLine::movement];
     if (kind == vocabulary::kindText) {
+        return TickMode::Text;
+    }
+    if (kind != vocabulary::kindPicture) {
+        return TickMode::None;
+    }
+    if (movement == vocabulary::moveStill) {
+        return TickMode::StillPicture;
+    }
+    return movement == vocabulary::moveLeft ? TickMode::MovingPicture : TickMode::OtherPicture;
+}
+
+void ScrollEngine::Timer2_Timer() {
+    switch (tickMode(m_poller.LMJobLine())) {
+    case TickMode::Text:
         textTick();
-    } else if (kind == vocabulary::kindPicture && movement == vocabulary::moveStill) {
+        break;
+    case TickMode::StillPicture:
         stillPictureTick();
-    } else if (kind == vocabulary::kindPicture) {
-        movingPictureTick(movement == vocabulary::moveLeft);
+        break;
+    case TickMode::MovingPicture:
+        movingPictureTick(true);
+        break;
+    case TickMode::OtherPicture:
+        movingPictureTick(false);
+        break;
+    case TickMode::None:
+        return;
+    }
+    moved();
+}
+
+void ScrollEngine::moved() const {
+    if (m_onMoved) {
+        m_onMoved();
     }
 }
 

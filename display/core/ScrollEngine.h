@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JobLines.h"
 #include "SignView.h"
 #include "Timer.h"
 
@@ -16,10 +17,24 @@ class JobPoller;
 // end without letting other events run, so a job started by a poll never meets half a tick.
 class ScrollEngine {
 public:
+    // What a movement tick does with a job, by its kind and movement words.
+    enum class TickMode {
+        None,          // any other kind: nothing happens
+        Text,          // the label moves
+        StillPicture,  // a countdown; nothing visible moves
+        MovingPicture, // "左へ": the two picture controls take turns
+        OtherPicture   // a picture with another movement word: answers only
+    };
+    static TickMode tickMode(const JobLines& job);
+
     ScrollEngine(SignView& view, JobPoller& poller, Timer& timer1, Timer& timer2);
 
     // Called when a job of kind "終了" ends the program, before the window is unloaded.
     void setEndHandler(std::function<void()> handler) { m_onEnd = std::move(handler); }
+
+    // Called after every job start of a display mode and every movement tick, once the sign
+    // shows what it did; the window's smooth motion plans from there.
+    void setMovedHandler(std::function<void()> handler) { m_onMoved = std::move(handler); }
 
     // Job start. False when no whole job could be read; nothing changes then.
     bool Timer1_Timer();
@@ -49,6 +64,7 @@ private:
     void textTick();
     void stillPictureTick();
     void movingPictureTick(bool left);
+    void moved() const;
     void swapPictures();
 
     SignView& m_view;
@@ -56,6 +72,7 @@ private:
     Timer& m_timer1;
     Timer& m_timer2;
     std::function<void()> m_onEnd;
+    std::function<void()> m_onMoved;
 
     int m_LMScreenWidth = 0;
     int m_LMX = 0;

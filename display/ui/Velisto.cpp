@@ -2,15 +2,17 @@
 
 #include "ExchangeWatcher.h"
 #include "JapaneseFont.h"
+#include "Monitors.h"
 #include "NumberText.h"
 #include "PictureBox.h"
+#include "RememberedNumbers.h"
+#include "SignGlide.h"
 #include "SignLabel.h"
 #include "Twips.h"
 #include "Vocabulary.h"
 
 #include <QComboBox>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -40,9 +42,15 @@ QColor paletteColour(int number) {
 
 } // namespace
 
-Velisto::Velisto(std::filesystem::path workDir, QWidget* parent)
-    : QWidget(parent), m_logic(*this, workDir) {
+Velisto::Velisto(std::filesystem::path workDir, QScreen* monitor, RememberedNumbers* remembered,
+                 QWidget* parent)
+    : QWidget(parent), m_logic(*this, workDir), m_remembered(remembered) {
     setObjectName(QStringLiteral("Velisto"));
+    QScreen* screen = monitor != nullptr ? monitor : Monitors::underPointer();
+    if (screen != nullptr) {
+        setScreen(screen);
+        m_monitorKey = Monitors::key(screen);
+    }
     setWindowTitle(windowCaption);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setFont(JapaneseFont::gothic(9));
@@ -137,13 +145,12 @@ void Velisto::buildControls() {
 void Velisto::Form_Load() {
     m_command3->setVisible(true);
 
-    // Maximised over the whole screen. Without a window manager nothing would resize the
-    // window, so it takes the screen's geometry itself.
-    const QScreen* screen =
-        this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    // Full screen over its monitor, panels and taskbars included. Without a window manager
+    // nothing would resize the window, so it takes the monitor's geometry itself.
+    const QScreen* screen = this->screen();
     const QRect area = screen != nullptr ? screen->geometry() : QRect(0, 0, 640, 480);
     setGeometry(area);
-    setWindowState(Qt::WindowMaximized);
+    setWindowState(Qt::WindowFullScreen);
 
     m_STwips = Twips::perPixel(screen);
     m_lblLM1->setGeometry(0, 0, loadLabelWidths * area.width(), area.height());
@@ -156,7 +163,9 @@ void Velisto::Form_Load() {
     for (const std::string& entry : vocabulary::displayNumberTexts()) {
         m_combo1->addItem(fromStd(entry));
     }
-    m_combo1->setEditText(QStringLiteral("1"));
+    const std::optional<std::int16_t> remembered =
+        m_remembered != nullptr ? m_remembered->number(m_monitorKey) : std::nullopt;
+    m_combo1->setEditText(remembered ? QString::number(*remembered) : QStringLiteral("1"));
 }
 
 void Velisto::Form_Resize() {
@@ -194,10 +203,17 @@ void Velisto::Command1_Click() {
         m_combo1->lineEdit()->selectAll();
         return;
     }
+    if (m_remembered != nullptr) {
+        m_remembered->remember(m_monitorKey, *number);
+    }
+    confirm(*number);
+}
+
+void Velisto::confirm(std::int16_t number) {
     m_frame1->hide();
-    m_logic.start(*number);
+    m_logic.start(number);
     m_command3->hide();
-    const QString numberCaption = fromStd(numberText(*number));
+    const QString numberCaption = fromStd(numberText(number));
     setWindowTitle(windowCaption + QLatin1Char(' ') + numberCaption);
     m_lblLM1->setCaption(numberCaption);
 }
@@ -221,15 +237,32 @@ void Velisto::Form_Click() {
         m_command3->show();
         m_FormFlag = 1;
         if (windowFlags().testFlag(Qt::FramelessWindowHint)) {
-            // Changing the flags hides the window; it comes back framed and sizable.
-            const Qt::WindowStates state = windowState();
+            // Out of full screen into a framed, sizable window. Changing the flags hides the
+            // window, so it is shown again.
             setWindowFlag(Qt::FramelessWindowHint, false);
-            setWindowState(state);
+            setWindowState(Qt::WindowMaximized);
             show();
         }
     } else {
         m_command3->hide();
         m_FormFlag = 0;
+    }
+}
+
+void Velisto::setSmoothMotion(bool on) {
+    if (on == (m_glide != nullptr)) {
+        return;
+    }
+    if (!on) {
+        m_logic.engine().setMovedHandler({});
+        delete m_glide;
+        m_glide = nullptr;
+        return;
+    }
+    m_glide = new SignGlide(
+        m_logic, m_lblLM1, m_image1, m_image2, [this](int twips) { return toPixels(twips); }, this);
+    if (const QScreen* screen = this->screen()) {
+        m_glide->setRefreshRate(screen->refreshRate());
     }
 }
 
@@ -290,6 +323,12 @@ void Velisto::unloadWindow() {
 void Velisto::mousePressEvent(QMouseEvent* event) {
     // Presses on lblLM1, Image1 and Image2 arrive here too: they count as the window's.
     m_pressed = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void Velisto::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double click: the click before it has toggled already.
+    m_pressed = false;
     event->accept();
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 
@@ -15,29 +16,40 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QScreen;
 
 namespace lm {
 
 class ExchangeWatcher;
 class PictureBox;
+class RememberedNumbers;
+class SignGlide;
 class SignLabel;
 
-// The sign window: it covers the screen without a frame, asks for the display number in its
-// panel Frame1 and from then on shows what the job files of its number ask for.
+// The sign window: full screen on its monitor, it asks for the display number in its panel
+// Frame1 and from then on shows what the job files of its number ask for.
 class Velisto : public QWidget, public SignView {
     Q_OBJECT
 public:
-    // An empty working folder means the process's current directory.
-    explicit Velisto(std::filesystem::path workDir = {}, QWidget* parent = nullptr);
+    // An empty working folder means the process's current directory; no monitor means the one
+    // under the mouse pointer. Without remembered numbers the panel always offers "1".
+    explicit Velisto(std::filesystem::path workDir = {}, QScreen* monitor = nullptr,
+                     RememberedNumbers* remembered = nullptr, QWidget* parent = nullptr);
     ~Velisto() override;
 
     DisplayLogic& logic() { return m_logic; }
+    // Smooth motion: the sign glides between movement ticks at the monitor's refresh rate.
+    // Off by default: the sign moves one step per tick.
+    void setSmoothMotion(bool on);
+    const SignGlide* glide() const { return m_glide; }
     int FormFlag() const { return m_FormFlag; }
     double STwips() const { return m_STwips; }
 
     void Form_Load();
     void Form_Resize();
     void Command1_Click();
+    // What "OK" does with a number that the panel accepts, without the panel.
+    void confirm(std::int16_t number);
     void Command2_Click();
     void Command3_Click();
     void Form_Click();
@@ -57,6 +69,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void buildControls();
@@ -66,6 +79,8 @@ private:
     int toPixels(int twips) const;
 
     DisplayLogic m_logic;
+    RememberedNumbers* m_remembered = nullptr;
+    QString m_monitorKey;
     QtTimer m_qtTimer1{m_logic.timer1()};
     QtTimer m_qtTimer2{m_logic.timer2()};
     QtTimer m_qtTimer3{m_logic.timer3()};
@@ -89,6 +104,7 @@ private:
     QPushButton* m_command1 = nullptr;
     QPushButton* m_command2 = nullptr;
     QLabel* m_label2 = nullptr;
+    SignGlide* m_glide = nullptr;
 };
 
 } // namespace lm

@@ -22,13 +22,13 @@ ensure_chromium() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq chromium >&2
 }
 
-# The Release build of the programs, the tick benchmark, the start-up helper and the show
+# The Release build of the programs, the tick and frame benchmarks, the start-up helper and the show
 # hand-off test that measures the gaps. Only these targets are built, not the other tests.
 build_programs() {
     cmake -S "$perf_root" -B "$perf_build" -DCMAKE_BUILD_TYPE=Release \
         -DLM_BUILD_BENCHMARKS=ON -DLM_BUILD_TESTS=ON >/dev/null
     cmake --build "$perf_build" -j2 --target Velisto LMControl display_tick_benchmark \
-        first_frame showhandover_e2e_tests >/dev/null
+        first_frame glide_frames showhandover_e2e_tests >/dev/null
 }
 
 # Starts Xvfb WxH at 96 dpi on a free display with a black root; sets xvfb_pid and DISPLAY.
@@ -108,11 +108,13 @@ write_job() {
     mv "$file.tmp" "$file"
 }
 
-# Starts Velisto in the working folder on $DISPLAY, takes display number 1 with "OK" and sets
-# velisto_pid. Returns when the caption shows the number.
+# Starts Velisto in the working folder on $DISPLAY as display number 1, with any further
+# arguments as its options, and sets velisto_pid. Returns when the caption shows the number.
 start_velisto() {
     local work=$1 window
-    (cd "$work" && exec "$perf_build/display/Velisto") >"$work/velisto.log" 2>&1 &
+    shift
+    # --number, not "OK" in the panel: nothing is remembered in the user's settings.
+    (cd "$work" && exec "$perf_build/display/Velisto" --number 1 "$@") >"$work/velisto.log" 2>&1 &
     velisto_pid=$!
     for _ in $(seq 300); do
         window=$(xdotool search --onlyvisible --pid "$velisto_pid" 2>/dev/null | head -1 || true)
@@ -120,8 +122,6 @@ start_velisto() {
         sleep 0.05
     done
     [ -n "$window" ] || { echo "Velisto showed no window" >&2; return 1; }
-    # "OK" of the start-up panel at 15 twips per pixel; Combo1 already reads "1".
-    xdotool mousemove 292 140 click 1
     for _ in $(seq 100); do
         [ "$(xdotool getwindowname "$window" 2>/dev/null || true)" = "ミラトス  1" ] && return 0
         sleep 0.05

@@ -39,16 +39,20 @@ measure_window() {
         'BEGIN { printf "%.1f %.1f %.1f\n", 100 * p / hz / s, 100 * x / hz / s, 100 * (p + x) / hz / s }'
 }
 
+# velisto_row LABEL [OPTION...]
 velisto_row() {
+    local label=$1
+    shift
     start_xvfb "${width}x${height}"
+    rm -rf "$work/velisto"
     mkdir -p "$work/velisto/data"
-    start_velisto "$work/velisto"
+    start_velisto "$work/velisto" "$@"
     program_pid=$velisto_pid
     write_job "$work/velisto/data/LMData1.ini" " 0 " 文字 左へ 白 暗い青 中 "$text" ""
     # The job starts at the next poll; the text has entered the screen a second later.
     sleep 2
     read -r program x total < <(measure_window "$program_pid" "$xvfb_pid")
-    echo "| Velisto (text at \"中\", 100 ms steps) | $program % | $x % | $total % |"
+    echo "| $label | $program % | $x % | $total % |"
     stop_pid "$program_pid"
     stop_pid "$xvfb_pid"
     program_pid=""
@@ -103,6 +107,7 @@ chromium_row() {
 }
 
 ensure_chromium
-velisto_row
+velisto_row "Velisto (text at \"中\", 100 ms steps)"
+velisto_row "Velisto --smooth (text at \"中\", gliding)" --smooth
 chromium_row linear "Chromium (CSS animation, smooth)"
 chromium_row "steps(720)" "Chromium (CSS animation in 100 ms steps)"

@@ -5,8 +5,9 @@
 #   scripts/perf/run.sh
 #
 # It builds the Release programs in build-perf, installs Debian's chromium when it is missing,
-# and takes about twenty minutes: 3 × 60 s of scrolling, then memory, start-up, the ticks, the
-# hand-off gaps with notifications and without, and 2 × 60 s of a show for the CPU it takes.
+# and takes about twenty minutes: 4 × 60 s of scrolling, 20 s of gliding frames, then memory,
+# start-up, the ticks, the hand-off gaps with notifications and on the polls alone, and 2 × 60 s
+# of a show for the CPU it takes.
 # LM_PERF_SECONDS shortens the scrolling window for a quick look.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -45,6 +46,12 @@ out="$perf_build/perf.md"
     echo "| Item | Screen | Mean per tick | p50 of single ticks | p90 of single ticks |"
     echo "|---|---|---|---|---|"
     "$here/tick.sh"
+    echo
+    echo "Frame intervals of Velisto --smooth, a text at \"中\" at 1920×1080 for ${LM_PERF_SECONDS:-20} s:"
+    echo
+    echo "| Refresh rate | Frame timer | Intervals | Median | p99 | Slowest | Later than 1.5 intervals |"
+    echo "|---|---|---|---|---|---|---|"
+    "$here/frames.sh"
     echo
     echo "Hand-off gap on three displays at \"速く\", ${LM_PERF_HANDOFF_RUNS:-5} runs, with notifications / on the polls alone:"
     echo

@@ -21,6 +21,7 @@
 #include <QImage>
 #include <QtTest>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -320,6 +321,43 @@ private slots:
         QCOMPARE(heads(), (std::vector<int>{0, 1, 0}));
         QVERIFY2(sign.program().isRunning(), qPrintable(sign.program().output()));
         QCOMPARE(readBytes(work() / "words.txt"), bytes);
+        verifyControlRunning();
+    }
+
+    // A show file from elsewhere whose picture fields name a private file and a file named
+    // like display 2's job file that holds an end job: the start is refused, and nothing in the
+    // share changes.
+    void aShowFileThatCopiesNoPictureIsRefusedAtTheStart() {
+        const lm::ExchangeFolder elsewhere(work() / "elsewhere");
+        fs::create_directories(elsewhere.folder());
+        QVERIFY(elsewhere.writeJob(2, lm::endJob()) == lm::WriteStatus::Ok);
+        QVERIFY(lm::lineFile::writeBytes(elsewhere.folder() / "secret.key", "-----BEGIN KEY-----"));
+        std::vector<std::vector<std::string>> items{item("文字", "A")};
+        for (const char* name : {"LMData2.ini", "secret.key"}) {
+            items.push_back(item("画像", "", "白", "黒", "移動しない"));
+            items.back()[6] = (elsewhere.folder() / name).string();
+        }
+        QVERIFY(lm::lineFile::writeBytes(work() / "show.txt", showBytes(items)));
+        QVERIFY(loadShow(QStringLiteral("show.txt")));
+        const auto share = [&] {
+            std::map<std::string, std::string> files;
+            for (const auto& entry : fs::directory_iterator(data())) {
+                files[entry.path().filename().string()] = readBytes(entry.path());
+            }
+            return files;
+        };
+        QVERIFY(waitUntil([&] { return share().size() == 16; }, 3000, 50)); // the stop jobs
+        const std::map<std::string, std::string> before = share();
+
+        QVERIFY(m_window->pickFromList("ComboTSpeed", fastEntry));
+        QVERIFY(m_window->click("cmdDisplay"));
+        const QString warning = answerWarning(startWarningTitle);
+        QVERIFY2(warning.contains(
+                     QStringLiteral("2番目の項目：「表示させる画像」のファイル名「"
+                                    "LMData2.ini」は、表示プログラムとのやりとりに使う名前です。")),
+                 qPrintable(warning));
+        QTest::qWait(2500); // the start pace at "速く" is 1 s; watcher 1 would write at 2 s
+        QVERIFY(share() == before);
         verifyControlRunning();
     }
 

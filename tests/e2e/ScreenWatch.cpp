@@ -31,18 +31,19 @@ public:
 
     bool isConnected() const { return m_root != 0; }
 
-    // The colour the screen shows at the point (24-bit depth, 32 bits a pixel, B G R X).
-    std::optional<QColor> colourAt(QPoint at) const {
-        const xcb_get_image_cookie_t cookie =
-            xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root,
-                          static_cast<int16_t>(at.x()), static_cast<int16_t>(at.y()), 1, 1, ~0U);
+    // The pixels the screen shows in a row from the point (24-bit depth, 32 bits a pixel,
+    // B G R X).
+    std::optional<std::vector<uint8_t>> rowAt(QPoint at, int width) const {
+        const xcb_get_image_cookie_t cookie = xcb_get_image(
+            m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, static_cast<int16_t>(at.x()),
+            static_cast<int16_t>(at.y()), static_cast<uint16_t>(width), 1, ~0U);
         std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
             xcb_get_image_reply(m_connection, cookie, nullptr), &std::free);
         if (!reply || xcb_get_image_data_length(reply.get()) < 3) {
             return std::nullopt;
         }
         const uint8_t* data = xcb_get_image_data(reply.get());
-        return QColor(data[2], data[1], data[0]);
+        return std::vector<uint8_t>(data, data + xcb_get_image_data_length(reply.get()));
     }
 
 private:
@@ -52,8 +53,9 @@ private:
 
 } // namespace
 
-ScreenWatch::ScreenWatch(const std::vector<const XServer*>& servers, QPoint pixel, int periodMs)
-    : m_pixel(pixel), m_periodMs(periodMs) {
+ScreenWatch::ScreenWatch(const std::vector<const XServer*>& servers, QPoint pixel, int periodMs,
+                         int width)
+    : m_pixel(pixel), m_periodMs(periodMs), m_width(width) {
     for (const XServer* server : servers) {
         m_displays.push_back(server->display());
     }
@@ -85,16 +87,17 @@ void ScreenWatch::run() {
     if (!connected) {
         return;
     }
-    std::vector<QColor> last(readers.size());
+    std::vector<std::vector<uint8_t>> last(readers.size());
     auto next = Clock::now();
     while (!m_stop) {
         for (std::size_t i = 0; i < readers.size(); ++i) {
-            const std::optional<QColor> colour = readers[i]->colourAt(m_pixel);
+            const std::optional<std::vector<uint8_t>> row = readers[i]->rowAt(m_pixel, m_width);
             const auto at = Clock::now();
-            if (colour && *colour != last[i]) {
-                last[i] = *colour;
+            if (row && *row != last[i]) {
+                last[i] = *row;
                 const std::lock_guard lock(m_mutex);
-                m_changes.push_back({at, static_cast<int>(i), *colour});
+                m_changes.push_back(
+                    {at, static_cast<int>(i), QColor((*row)[2], (*row)[1], (*row)[0])});
             }
         }
         // A late round is not made up for with a burst.

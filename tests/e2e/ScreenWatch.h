@@ -15,8 +15,9 @@ class XServer;
 // Watches one pixel on each of several X servers from a thread of its own, every few ms, and
 // records each change of its colour: when a sign starts an item, its window turns the item's
 // background colour at once, so the change marks the moment the screen shows the start.
-// Pixels are read straight from the server (one-pixel GetImage), much faster than a
-// screenshot.
+// Pixels are read straight from the server (GetImage), much faster than a screenshot. Given a
+// width, it watches a row of pixels from the one given: any change in the row counts, so each
+// new position of a moving text is one change.
 class ScreenWatch {
 public:
     using Clock = std::chrono::steady_clock;
@@ -24,10 +25,11 @@ public:
     struct Change {
         Clock::time_point at;
         int screen = 0; // index into the servers given
-        QColor colour;
+        QColor colour;  // of the first pixel
     };
 
-    ScreenWatch(const std::vector<const XServer*>& servers, QPoint pixel, int periodMs = 2);
+    ScreenWatch(const std::vector<const XServer*>& servers, QPoint pixel, int periodMs = 2,
+                int width = 1);
     ~ScreenWatch();
     ScreenWatch(const ScreenWatch&) = delete;
     ScreenWatch& operator=(const ScreenWatch&) = delete;
@@ -42,6 +44,7 @@ private:
     std::vector<QString> m_displays;
     QPoint m_pixel;
     int m_periodMs = 2;
+    int m_width = 1;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_ready{false};

@@ -1,6 +1,8 @@
 #include "Program.h"
+#include "ScreenWatch.h"
 #include "Screenshot.h"
 #include "TempDir.h"
+#include "VelistoOnScreen.h"
 #include "Wait.h"
 #include "XDo.h"
 #include "XServer.h"
@@ -8,7 +10,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QtTest>
+#include <array>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 using namespace lm::e2e;
@@ -145,6 +149,89 @@ private slots:
         QVERIFY2(velisto.exitCode() == 0, qPrintable(velisto.output()));
         QVERIFY(!fs::exists(data / "LMPNext3.ans"));
         QVERIFY(!fs::exists(data / "LMPEnd3.ans"));
+    }
+
+    // The same text on a stepping and a gliding sign side by side: a row of the screen read
+    // every 2 ms shows the gliding text at many more positions than there are ticks, and both
+    // signs answer at the same ticks.
+    void smoothMotionGlidesAndAnswersAtTheSameTicks() {
+        std::array<lm::test::TempDir, 2> work;
+        std::array<std::unique_ptr<VelistoOnScreen>, 2> signs;
+        for (std::size_t i = 0; i < signs.size(); ++i) {
+            fs::create_directory(work[i].path() / "data");
+            signs[i] = std::make_unique<VelistoOnScreen>(work[i].path());
+            signs[i]->setArguments(i == 1 ? QStringList{QStringLiteral("--smooth")}
+                                          : QStringList{});
+            QVERIFY2(signs[i]->start(3), qPrintable(signs[i]->error()));
+        }
+        ScreenWatch row({&signs[0]->server(), &signs[1]->server()}, {0, 384}, 2, 1024);
+        QVERIFY(row.isWatching());
+
+        const auto started = ScreenWatch::Clock::now();
+        for (const auto& folder : work) {
+            QVERIFY(writeFile(folder.path() / "data" / "LMData3.ini",
+                              jobBytes(" 0 ", bunji, kuraiMidori, hayaku, abc)));
+        }
+        // Answers from the moment each screen turned to the item's background.
+        std::array<std::optional<qint64>, 2> next;
+        std::array<std::optional<qint64>, 2> end;
+        const auto since = [&](std::size_t i) -> std::optional<ScreenWatch::Clock::time_point> {
+            for (const ScreenWatch::Change& change : row.changes()) {
+                if (change.screen == static_cast<int>(i) && change.at >= started) {
+                    return change.at;
+                }
+            }
+            return std::nullopt;
+        };
+        const auto stamp = [&](std::optional<qint64>& at, std::size_t i, const char* file) {
+            if (!at && fs::exists(work[i].path() / "data" / file)) {
+                const auto shown = since(i);
+                at = shown ? std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 ScreenWatch::Clock::now() - *shown)
+                                 .count()
+                           : -1;
+            }
+        };
+        QVERIFY(waitUntil(
+            [&] {
+                for (std::size_t i = 0; i < 2; ++i) {
+                    stamp(next[i], i, "LMPNext3.ans");
+                    stamp(end[i], i, "LMPEnd3.ans");
+                }
+                return end[0] && end[1];
+            },
+            10000, 2));
+
+        // Distinct rows between the first tick and the crossing tick (12 ticks of 100 ms).
+        std::array<int, 2> positions{};
+        for (std::size_t i = 0; i < 2; ++i) {
+            const auto shown = since(i);
+            QVERIFY(shown);
+            for (const ScreenWatch::Change& change : row.changes()) {
+                const auto at = change.at - *shown;
+                if (change.screen == static_cast<int>(i) && at > std::chrono::milliseconds(50) &&
+                    at < std::chrono::milliseconds(1150)) {
+                    ++positions[i];
+                }
+            }
+        }
+        qInfo("positions in 11 ticks: stepping %d, gliding %d; next answer %lld / %lld ms, end "
+              "answer %lld / %lld ms",
+              positions[0], positions[1], static_cast<long long>(*next[0]),
+              static_cast<long long>(*next[1]), static_cast<long long>(*end[0]),
+              static_cast<long long>(*end[1]));
+        // Stepping shows at most one position a tick; gliding many more, even when a loaded
+        // machine drops frames.
+        QVERIFY2(positions[0] <= 12, qPrintable(QString::number(positions[0])));
+        QVERIFY2(positions[1] > 12 && positions[1] >= 2 * positions[0],
+                 qPrintable(QString::number(positions[1])));
+        // The 12th and the 39th tick on both: less than a tick apart.
+        for (std::size_t i = 0; i < 2; ++i) {
+            QVERIFY(next[i] && *next[i] >= 1200 - 20 && *next[i] <= 1200 + 200);
+            QVERIFY(end[i] && *end[i] >= 3900 - 20 && *end[i] <= 3900 + 200);
+        }
+        QVERIFY2(std::abs(*next[0] - *next[1]) < 100 && std::abs(*end[0] - *end[1]) < 100,
+                 "the gliding sign answers at other ticks");
     }
 };
 

@@ -2,7 +2,6 @@
 
 #include "Screenshot.h"
 #include "Wait.h"
-#include "XDo.h"
 
 #include <QFile>
 
@@ -35,22 +34,22 @@ bool VelistoOnScreen::start(int number) {
         return fail(m_server.error());
     }
     m_program = std::make_unique<Program>(QStringLiteral(LM_VELISTO_PATH), m_workDir, m_server,
-                                          QStringList(), m_user);
+                                          m_arguments, m_user);
     const XDo xdo(m_server);
     const quint64 window = xdo.waitForWindow(m_program->pid());
     if (window == 0) {
         return fail(QStringLiteral("Velisto showed no window"));
     }
+    return chooseNumber(xdo, window, number) ||
+           fail(QStringLiteral("the caption never showed the number"));
+}
+
+bool VelistoOnScreen::chooseNumber(const XDo& xdo, quint64 window, int number) {
     // The caption shows the number with a blank in the sign position.
     const QString title = QStringLiteral("ミラトス  ") + QString::number(number);
-    if (!xdo.click(combo1) || !xdo.key(QStringLiteral("ctrl+a")) ||
-        !xdo.type(QStringLiteral(" ") + QString::number(number)) || !xdo.click(command1)) {
-        return fail(QStringLiteral("xdotool failed"));
-    }
-    if (!waitUntil([&] { return xdo.windowName(window) == title; }, 5000, 50)) {
-        return fail(QStringLiteral("the caption never read ") + title);
-    }
-    return true;
+    return xdo.click(combo1) && xdo.key(QStringLiteral("ctrl+a")) &&
+           xdo.type(QStringLiteral(" ") + QString::number(number)) && xdo.click(command1) &&
+           waitUntil([&] { return xdo.windowName(window) == title; }, 5000, 50);
 }
 
 void VelistoOnScreen::kill() {

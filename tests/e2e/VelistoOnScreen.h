@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Program.h"
+#include "XDo.h"
 #include "XServer.h"
 
 #include <QColor>
@@ -25,8 +26,13 @@ public:
     explicit VelistoOnScreen(std::filesystem::path workDir, QSize screen = {1024, 768},
                              Program::User user = Program::User::Caller);
 
+    // Options for the program at its next start.
+    void setArguments(const QStringList& arguments) { m_arguments = arguments; }
     // Starts the program and takes the number with "OK"; false (see error()) when it fails.
     bool start(int number);
+    // The operator's choice in the start-up panel of any Velisto window: the number typed into
+    // Combo1, then "OK"; true once the caption shows the number.
+    static bool chooseNumber(const XDo& xdo, quint64 window, int number);
     // Kills the program at once, as a power cut or a crash would.
     void kill();
 
@@ -46,6 +52,7 @@ private:
 
     std::filesystem::path m_workDir;
     Program::User m_user;
+    QStringList m_arguments;
     XServer m_server;
     std::unique_ptr<Program> m_program;
     QString m_error;

@@ -7,7 +7,7 @@
 
 namespace lm::e2e {
 
-XDo::XDo(const XServer& server) : m_server(server) {}
+XDo::XDo(const XServer& server, int screen) : m_server(server), m_screen(screen) {}
 
 bool XDo::run(const QStringList& arguments, QByteArray* output, int ms) const {
     QProcess process;
@@ -39,6 +39,23 @@ quint64 XDo::waitForWindow(qint64 pid, int ms) const {
         },
         ms, 50);
     return window;
+}
+
+quint64 XDo::waitForWindow(const QString& name, int ms) const {
+    QByteArray output;
+    run({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--screen"),
+         QString::number(m_screen), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+         QLatin1Char('^') + name + QLatin1Char('$')},
+        &output, ms);
+    return output.split('\n').value(0).trimmed().toULongLong();
+}
+
+qint64 XDo::windowPid(quint64 window) const {
+    QByteArray output;
+    if (!run({QStringLiteral("getwindowpid"), QString::number(window)}, &output)) {
+        return 0;
+    }
+    return output.trimmed().toLongLong();
 }
 
 QString XDo::windowName(quint64 window) const {
@@ -77,8 +94,9 @@ QRect XDo::windowGeometry(quint64 window) const {
 }
 
 bool XDo::click(QPoint at, int button) const {
-    return run({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                QStringLiteral("click"), QString::number(button)});
+    return run({QStringLiteral("mousemove"), QStringLiteral("--screen"), QString::number(m_screen),
+                QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
+                QString::number(button)});
 }
 
 bool XDo::type(const QString& text) const {

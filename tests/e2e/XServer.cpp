@@ -8,16 +8,22 @@ namespace {
 constexpr int startTimeoutMs = 15000;
 }
 
-XServer::XServer(QSize size, int dpi) : m_size(size) {
+XServer::XServer(QSize size, int dpi) : XServer(QList<QSize>{size}, dpi) {}
+
+XServer::XServer(const QList<QSize>& screens, int dpi) : m_size(screens.value(0)) {
     dieWithParent(m_process);
     m_process.setStandardErrorFile(QProcess::nullDevice());
     // -displayfd 1: Xvfb picks a free display and writes its number to its standard output.
-    m_process.start(QStringLiteral("Xvfb"),
-                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                     QStringLiteral("0"),
-                     QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
-                     QStringLiteral("-dpi"), QString::number(dpi), QStringLiteral("-nolisten"),
-                     QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    QStringList arguments{QStringLiteral("-displayfd"), QStringLiteral("1")};
+    for (qsizetype screen = 0; screen < screens.size(); ++screen) {
+        arguments << QStringLiteral("-screen") << QString::number(screen)
+                  << QStringLiteral("%1x%2x24")
+                         .arg(screens[screen].width())
+                         .arg(screens[screen].height());
+    }
+    arguments << QStringLiteral("-dpi") << QString::number(dpi) << QStringLiteral("-nolisten")
+              << QStringLiteral("tcp") << QStringLiteral("-noreset");
+    m_process.start(QStringLiteral("Xvfb"), arguments);
     if (!m_process.waitForStarted(startTimeoutMs)) {
         m_error = QStringLiteral("Xvfb did not start: ") + m_process.errorString();
         return;
@@ -63,6 +69,7 @@ QProcessEnvironment XServer::environment() const {
     environment.remove(QStringLiteral("XAUTHORITY"));
     environment.remove(QStringLiteral("QT_SCALE_FACTOR"));
     environment.remove(QStringLiteral("QT_FONT_DPI"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_configHome.path());
     // In a sanitizer build a leak inside a system library would fail the program's exit code.
     QString leakOptions = environment.value(QStringLiteral("LSAN_OPTIONS"));
     if (!leakOptions.isEmpty()) {

@@ -17,16 +17,20 @@
 // with LANG=C.UTF-8, whatever platform the test itself uses. Register a test with
 // lm_add_e2etest (tests/e2e/CMakeLists.txt): it passes each program's path as LM_<NAME>_PATH.
 
+#include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSize>
 #include <QString>
+#include <QTemporaryDir>
 
 namespace lm::e2e {
 
 class XServer {
 public:
     explicit XServer(QSize size = {1024, 768}, int dpi = 96);
+    // Several monitors: one X screen each (":N.0", ":N.1", ...), every one at 0,0.
+    explicit XServer(const QList<QSize>& screens, int dpi = 96);
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
@@ -37,11 +41,13 @@ public:
     const QString& error() const { return m_error; }
     QSize size() const { return m_size; }
 
-    // The environment for a program on this server.
+    // The environment for a program on this server. Its settings (XDG_CONFIG_HOME) belong to
+    // the server, never to the user who runs the tests.
     QProcessEnvironment environment() const;
 
 private:
     QProcess m_process;
+    QTemporaryDir m_configHome;
     QString m_display;
     QString m_error;
     QSize m_size;

@@ -31,23 +31,23 @@ protected:
 
 TEST_F(PictureCopyTest, CopiesUnderTheBareNameAndReplacesAFileOfThatName) {
     fs::create_directory(dir.path() / "pics");
-    write(dir.path() / "pics" / "sun.jpg", std::string("\xFF\xD8 new\0picture", 14));
+    write(dir.path() / "pics" / "sun.jpg", std::string("\xFF\xD8\xFF new\0picture", 15));
     write(exchange.folder() / "sun.jpg", "old");
     EXPECT_EQ(copyPictureIntoExchange((dir.path() / "pics" / "sun.jpg").string(), exchange),
               PictureCopyResult::Copied);
-    EXPECT_EQ(bytesOf(exchange.folder() / "sun.jpg"), std::string("\xFF\xD8 new\0picture", 14));
+    EXPECT_EQ(bytesOf(exchange.folder() / "sun.jpg"), std::string("\xFF\xD8\xFF new\0picture", 15));
     EXPECT_EQ(filesInExchange(), 1U); // no temporary file left behind
 }
 
 TEST_F(PictureCopyTest, ARelativeSourceIsTakenFromTheWorkingFolder) {
     fs::create_directory(dir.path() / "pics");
-    write(dir.path() / "pics" / "moon.gif", "moon");
+    write(dir.path() / "pics" / "moon.gif", "GIF89a moon");
     EXPECT_EQ(copyPictureIntoExchange("pics/moon.gif", exchange), PictureCopyResult::Copied);
-    EXPECT_EQ(bytesOf(exchange.folder() / "moon.gif"), "moon");
+    EXPECT_EQ(bytesOf(exchange.folder() / "moon.gif"), "GIF89a moon");
 }
 
 TEST_F(PictureCopyTest, APictureIsNeverCopiedOntoItself) {
-    write(exchange.folder() / "star.bmp", "star");
+    write(exchange.folder() / "star.bmp", "GIF89a star");
     EXPECT_EQ(copyPictureIntoExchange((exchange.folder() / "star.bmp").string(), exchange),
               PictureCopyResult::SameFile);
     // The same file reached through another folder.
@@ -55,7 +55,7 @@ TEST_F(PictureCopyTest, APictureIsNeverCopiedOntoItself) {
     fs::create_symlink(exchange.folder() / "star.bmp", dir.path() / "shared" / "star.bmp");
     EXPECT_EQ(copyPictureIntoExchange((dir.path() / "shared" / "star.bmp").string(), exchange),
               PictureCopyResult::SameFile);
-    EXPECT_EQ(bytesOf(exchange.folder() / "star.bmp"), "star");
+    EXPECT_EQ(bytesOf(exchange.folder() / "star.bmp"), "GIF89a star");
 }
 
 TEST_F(PictureCopyTest, AMissingSourceFailsAndLeavesTheOldPicture) {
@@ -74,7 +74,7 @@ TEST_F(PictureCopyTest, AFolderIsNoPicture) {
 }
 
 TEST_F(PictureCopyTest, WithoutAnExchangeFolderTheCopyFails) {
-    write(dir.path() / "sun.jpg", "sun");
+    write(dir.path() / "sun.jpg", "GIF89a sun");
     fs::remove_all(exchange.folder());
     EXPECT_EQ(copyPictureIntoExchange((dir.path() / "sun.jpg").string(), exchange),
               PictureCopyResult::Failed);

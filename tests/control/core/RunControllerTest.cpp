@@ -511,8 +511,8 @@ TEST_F(RunControllerTest, TickingRepeatAfterAStillShowRanThroughStartsItAgain) {
 TEST_F(RunControllerTest, PicturePathsAreCopiedAndReducedToBareNamesAtShowStart) {
     const fs::path pictures = dir.path() / "pictures";
     fs::create_directory(pictures);
-    std::ofstream(pictures / "far.jpg") << "far picture";
-    std::ofstream(exchange.folder() / "here.jpg") << "already here";
+    std::ofstream(pictures / "far.jpg") << "GIF89a far";
+    std::ofstream(exchange.folder() / "here.jpg") << "GIF89a here";
     table.append(pictureRow((pictures / "far.jpg").string(), "左へ"));
     table.append(pictureRow("C:\\pictures\\windows.jpg", "左へ"));
     table.append(pictureRow((exchange.folder() / "here.jpg").string(), "左へ"));
@@ -523,9 +523,9 @@ TEST_F(RunControllerTest, PicturePathsAreCopiedAndReducedToBareNamesAtShowStart)
     EXPECT_EQ(table.row(1)[ItemTable::pictureField], "windows.jpg");
     EXPECT_EQ(table.row(2)[ItemTable::pictureField], "here.jpg");
     EXPECT_EQ(table.row(3)[ItemTable::pictureField], "bare.jpg");
-    EXPECT_EQ(bytesOf(exchange.folder() / "far.jpg"), "far picture");
+    EXPECT_EQ(bytesOf(exchange.folder() / "far.jpg"), "GIF89a far");
     // Copied onto itself, it keeps its contents.
-    EXPECT_EQ(bytesOf(exchange.folder() / "here.jpg"), "already here");
+    EXPECT_EQ(bytesOf(exchange.folder() / "here.jpg"), "GIF89a here");
     EXPECT_FALSE(exists(exchange.folder() / "windows.jpg"));
 }
 

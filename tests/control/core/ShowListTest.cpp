@@ -52,7 +52,7 @@ TEST_F(ShowListTest, AddingATextGivesItsRowAndLine) {
 }
 
 TEST_F(ShowListTest, AddingAPictureCopiesItAndKeepsOnlyItsBareName) {
-    write(dir.path() / "pics" / "sun.jpg", "sun picture");
+    write(dir.path() / "pics" / "sun.jpg", "GIF89a sun");
     write(exchange.folder() / "sun.jpg", "an older sun");
     ItemEntry entry = textEntry("");
     entry.movement = "左へ";
@@ -63,7 +63,7 @@ TEST_F(ShowListTest, AddingAPictureCopiesItAndKeepsOnlyItsBareName) {
     EXPECT_TRUE(result.warning.empty());
     EXPECT_EQ(table.row(0)[ItemTable::kindField], "画像");
     EXPECT_EQ(table.row(0)[ItemTable::pictureField], "sun.jpg");
-    EXPECT_EQ(bytesOf(exchange.folder() / "sun.jpg"), "sun picture");
+    EXPECT_EQ(bytesOf(exchange.folder() / "sun.jpg"), "GIF89a sun");
 }
 
 TEST_F(ShowListTest, ABareNameOfAPictureAlreadyInTheExchangeFolderIsAddedSilently) {
@@ -127,9 +127,20 @@ INSTANTIATE_TEST_SUITE_P(
                     "「表示させる画像" + notShiftJis}),
     [](const auto& testCase) { return testCase.param.name; });
 
+TEST_F(ShowListTest, AFileThatIsNoPictureIsRefusedAndNotCopied) {
+    write(dir.path() / "pics" / "secret.key", "key");
+    ItemEntry entry = textEntry("");
+    entry.picturePath = (dir.path() / "pics" / "secret.key").string();
+    const auto result = list.add(entry);
+    EXPECT_EQ(result.status, ShowList::AddResult::Status::Refused);
+    EXPECT_NE(result.warning.find("secret.key」は画像"), std::string::npos) << result.warning;
+    EXPECT_EQ(table.count(), 0);
+    EXPECT_FALSE(fs::exists(exchange.folder() / "secret.key"));
+}
+
 TEST_F(ShowListTest, APictureInAFolderWithAnyNameCanBeAdded) {
     fs::create_directory(dir.path() / "pics" / "été");
-    write(dir.path() / "pics" / "été" / "sun.jpg", "sun");
+    write(dir.path() / "pics" / "été" / "sun.jpg", "GIF89a sun");
     ItemEntry entry = textEntry("");
     entry.picturePath = (dir.path() / "pics" / "été" / "sun.jpg").string();
     EXPECT_EQ(list.add(entry).status, ShowList::AddResult::Status::Added);

@@ -73,7 +73,7 @@ protected:
             sim.push_back(std::move(display));
         }
         for (const char* picture : {"moving.jpg", "still.jpg", "a.jpg", "b.jpg", "c.jpg"}) {
-            std::ofstream(dir.path() / picture) << "picture";
+            std::ofstream(dir.path() / picture) << "GIF89a"; // a picture, as its header says
         }
         view.speed = "速く";
         view.movement = "左へ";

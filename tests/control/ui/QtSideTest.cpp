@@ -1,9 +1,13 @@
 #include "FilePattern.h"
+#include "PictureCopy.h"
 #include "QtMessageBoxes.h"
 #include "ShutdownSignals.h"
+#include "TempDir.h"
+#include "TestFiles.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
+#include <QImageReader>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -14,8 +18,11 @@
 
 namespace lm::test {
 
+namespace fs = std::filesystem;
+
 // The Qt side of the control program's edges: real message boxes, the system's end signals,
-// the file list's pattern filter.
+// the file list's pattern filter, and real pictures (JPEG and BMP written by Qt, the GIF by
+// hand) against the rule of what may be copied into the shared Exchange folder.
 class QtSideTest : public QObject {
     Q_OBJECT
 
@@ -151,6 +158,57 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, matches);
         QCOMPARE(FilePattern(pattern).matches(name), matches);
+    }
+
+    void onlyPicturesUnderFreeNamesReachTheExchangeFolder_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content"); // a picture format, or the bytes themselves
+        QTest::addColumn<PictureRefusal>("refusal");
+        const auto row = [](const char* name, const char* content, PictureRefusal refusal) {
+            QTest::newRow(name) << QString::fromUtf8(name) << QByteArray(content) << refusal;
+        };
+        row("photo.jpg", "JPEG", PictureRefusal::None);
+        row("photo.bmp", "BMP", PictureRefusal::None);
+        row("anim.gif", "GIF", PictureRefusal::None);
+        row("photo.txt", "JPEG", PictureRefusal::None);
+        row("LMData1.ini.jpg", "JPEG", PictureRefusal::None);
+        row("secret.key", "-----BEGIN KEY-----\n", PictureRefusal::NotAPicture);
+        row("BMW.bmp", "BMW 320i, 1987, blue\n", PictureRefusal::NotAPicture);
+        row("empty.gif", "", PictureRefusal::NotAPicture);
+        row("tool.jpg", "executable", PictureRefusal::NotAPicture);
+        for (const char* name : {"LMData2.ini", "LMPNext1.ans", "LMPEnd16.ans", "LMAlive3.dat",
+                                 "lmdata2.INI", "LMData2.ini.", ".lmtmp-host-1-2.part"}) {
+            row(name, "JPEG", PictureRefusal::ReservedName);
+        }
+    }
+
+    void onlyPicturesUnderFreeNamesReachTheExchangeFolder() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(PictureRefusal, refusal);
+        const TempDir dir;
+        const ExchangeFolder exchange(dir.path());
+        exchange.make();
+        const fs::path source = dir.path() / name.toStdString();
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        if (content == "GIF") {
+            writeGif(source);
+        } else if (content == "executable") {
+            fs::copy_file(QCoreApplication::applicationFilePath().toStdString(), source);
+        } else if (!image.save(QString::fromStdString(source.string()), content.constData())) {
+            writeFile(source, content.toStdString());
+        }
+        // The rule agrees with the decoder: what is refused as no picture does not decode.
+        QCOMPARE(QImageReader(QString::fromStdString(source.string())).read().isNull(),
+                 refusal == PictureRefusal::NotAPicture);
+
+        QCOMPARE(pictureRefusal(source.string(), exchange), refusal);
+        const bool copied = refusal == PictureRefusal::None;
+        QCOMPARE(copyPictureIntoExchange(source.string(), exchange),
+                 copied ? PictureCopyResult::Copied : PictureCopyResult::Refused);
+        // Nothing else lands in the folder, not even a temporary file.
+        QCOMPARE(std::distance(fs::directory_iterator(exchange.folder()), {}), copied ? 1 : 0);
     }
 };
 

@@ -1,9 +1,12 @@
 #include "DisplayFixture.h"
 
+#include <chrono>
 #include <filesystem>
 
 namespace lm {
 namespace {
+
+using namespace std::chrono_literals;
 
 using test::DisplayFixture;
 
@@ -121,6 +124,22 @@ TEST_F(JobPollerTest, RemovingTheJobFileDoesNotStopTheItem) {
     std::filesystem::remove(exchange.jobPath(7));
     EXPECT_TRUE(answerTime(AnswerKind::Next, 2000));
     EXPECT_TRUE(answerTime(AnswerKind::End, 5000));
+}
+
+TEST_F(JobPollerTest, AnEndJobFromBeforeTheStartIsSkippedAndALaterOneEnds) {
+    // "End all" left its job in the file an hour before this display was started again.
+    writeJob(endJob());
+    const auto path = exchange.jobPath(7);
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) - 1h);
+    confirm();
+    clock.advance(1000);
+    EXPECT_EQ(view.unloads, 0);
+    EXPECT_TRUE(logic.timer3().isEnabled());
+    // The same bytes written again after the start are a new end command.
+    writeJob(endJob());
+    clock.advance(80);
+    EXPECT_EQ(view.unloads, 1);
+    EXPECT_FALSE(logic.timer3().isEnabled());
 }
 
 class DisplayNumberTest : public DisplayFixture, public ::testing::WithParamInterface<int> {};

@@ -1,6 +1,8 @@
 #include "Velisto.h"
 
 #include "DisplayLogic.h"
+#include "Monitors.h"
+#include "RememberedNumbers.h"
 #include "SignLabel.h"
 #include "WindowControls.h"
 
@@ -9,12 +11,15 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
+using lm::Monitors;
 using lm::SignLabel;
 using lm::Velisto;
 using lm::test::control;
 
+// On three monitors, from the left HDMI-1, DP-2 and DP-1 (threeMonitors.json).
 class VelistoTest : public QObject {
     Q_OBJECT
 
@@ -36,6 +41,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(window.isFullScreen());
         QCOMPARE(window.geometry(), window.screen()->geometry());
         QVERIFY(control<QGroupBox>(window, "Frame1")->isVisible());
         QCOMPARE(control<QPushButton>(window, "Command3")->text(), QStringLiteral("終了？"));
@@ -44,6 +50,40 @@ private slots:
         // Nothing polls before "OK".
         QVERIFY(!window.logic().timer1().isActive());
         QVERIFY(!window.logic().timer3().isActive());
+    }
+
+    void eachDisplayCoversItsMonitor_data() {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QRect>("geometry");
+        QTest::newRow("first from the left") << "1" << QRect(0, 0, 1024, 768);
+        QTest::newRow("by name") << "DP-2" << QRect(1024, 0, 800, 600);
+        QTest::newRow("last") << "3" << QRect(1824, 0, 640, 480);
+    }
+
+    void eachDisplayCoversItsMonitor() {
+        QFETCH(QString, choice);
+        QFETCH(QRect, geometry);
+        Velisto window({}, Monitors::find(choice));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.isFullScreen());
+        QCOMPARE(window.geometry(), geometry);
+        QCOMPARE(window.logic().LMScreenWidth(), geometry.width() * 15);
+        QCOMPARE(control<SignLabel>(window, "lblLM1")->font().pixelSize(),
+                 qRound(geometry.height() * 10.0 / 11.0));
+    }
+
+    void okRemembersTheNumberForItsMonitor() {
+        QTemporaryDir folder;
+        lm::RememberedNumbers remembered(folder.filePath(QStringLiteral("Velisto.conf")));
+        {
+            Velisto window({}, Monitors::find(QStringLiteral("DP-1")), &remembered);
+            chooseAndConfirm(window, QStringLiteral(" 7"));
+        }
+        for (const auto& [choice, offered] : {std::pair{"3", "7"}, {"1", "1"}, {"2", "1"}}) {
+            Velisto window({}, Monitors::find(QString::fromLatin1(choice)), &remembered);
+            QCOMPARE(control<QComboBox>(window, "Combo1")->currentText(), QLatin1String(offered));
+        }
     }
 
     void offersTheSixteenDisplayNumbers() {
@@ -139,6 +179,7 @@ private slots:
         QVERIFY(command3->isVisible());
         QCOMPARE(window.FormFlag(), 1);
         QVERIFY(!window.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(!window.isFullScreen());
         QVERIFY(window.isVisible());
 
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -149,6 +190,11 @@ private slots:
 
         clickAt(window, spot);
         QVERIFY(command3->isVisible());
+
+        // A double click is one click.
+        QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, spot);
+        QVERIFY(!command3->isVisible());
+        QCOMPARE(window.FormFlag(), 0);
     }
 
     void theFirstClickDuringSetupKeepsTheEndButton() {
