@@ -3,7 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -12,10 +11,11 @@
 namespace lm::e2e {
 
 // Records, from a thread of its own, every file written into or deleted from the Exchange
-// folder (inotify), with what was written. Answer files live only until the control
-// program's next watcher tick, so polling could miss them; inotify sees each one. Where the
-// control program is told of answers too, it deletes each within a ms: the thread then holds
-// each file open from its making on, and reads what was written through that.
+// folder, with what was written. Answer files live only until the control program's next
+// watcher tick, so polling could miss them; the kernel's reports see each one. Told of answers
+// at once, the control program deletes each within a ms, before a watch could open it: as root
+// the watch therefore takes each written file from fanotify, which opens it as the writer
+// closes it. Elsewhere (inotify alone) such an answer may be recorded without its bytes.
 class ExchangeWatch {
 public:
     using Clock = std::chrono::steady_clock;
@@ -45,18 +45,24 @@ public:
 
 private:
     void run();
+    // The written files fanotify reports, and the names inotify reports.
+    void readWrites();
+    void readNames();
     // `file` is open on the file as written, or -1 when it was gone.
     void record(Event::Kind kind, const std::string& name, int file);
-    void release(const std::string& name);
+    // Moves what was recorded to the events the test reads: at once when the test is not
+    // reading them (the thread never waits for it), or (wait) in any case.
+    void handOver(bool wait);
 
     std::filesystem::path m_folder;
     int m_fd = -1;
+    int m_fanotify = -1;
     int m_watch = -1;
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_mutex;
     std::vector<Event> m_events;
-    // Each file of the folder, opened when it was made (used by the thread only).
-    std::map<std::string, int> m_held;
+    // What the thread recorded and has not handed over yet.
+    std::vector<Event> m_recorded;
     std::thread m_thread;
 };
 
