@@ -44,19 +44,17 @@ TEST_F(ExchangeFolderTest, NamesTheFilesOfEachDisplay) {
 
 TEST_F(ExchangeFolderTest, TellsEachExchangeFileByItsNameAndNothingElse) {
     using Kind = ExchangeFile::Kind;
-    for (const int display : {-2, 0, 1, 7, 16, 99}) {
-        EXPECT_EQ(ExchangeFolder::fileOf(exchange.jobPath(display).filename().string()),
-                  (ExchangeFile{Kind::Job, display}));
-        EXPECT_EQ(ExchangeFolder::fileOf(
-                      exchange.answerPath(AnswerKind::Next, display).filename().string()),
-                  (ExchangeFile{Kind::NextAnswer, display}));
-        EXPECT_EQ(ExchangeFolder::fileOf(
-                      exchange.answerPath(AnswerKind::End, display).filename().string()),
-                  (ExchangeFile{Kind::EndAnswer, display}));
+    for (const int n : {-2, 0, 7, 16, 99}) {
+        EXPECT_EQ(ExchangeFolder::fileOf(exchange.jobPath(n).filename().string()),
+                  (ExchangeFile{Kind::Job, n}));
+        EXPECT_EQ(ExchangeFolder::fileOf("LMPNext" + std::to_string(n) + ".ans"),
+                  (ExchangeFile{Kind::NextAnswer, n}));
+        EXPECT_EQ(ExchangeFolder::fileOf("LMPEnd" + std::to_string(n) + ".ans"),
+                  (ExchangeFile{Kind::EndAnswer, n}));
     }
-    for (const char* other : {"LMData07.ini", "LMData+7.ini", "LMData-0.ini", "LMData.ini",
-                              "LMData7.ini.tmp", "lmdata7.ini", "LMData7.ans", "LMPEnd1.ini",
-                              "LMAlive7.dat", "LMData99999999999.ini", "photo.jpg", ""}) {
+    for (const char* other :
+         {"LMData07.ini", "LMData+7.ini", "LMData-0.ini", "LMData.ini", "LMData7.ini.tmp",
+          "lmdata7.ini", "LMPEnd1.ini", "LMAlive7.dat", "LMData99999999999.ini"}) {
         EXPECT_FALSE(ExchangeFolder::fileOf(other)) << other;
     }
 }
