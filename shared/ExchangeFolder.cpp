@@ -1,5 +1,7 @@
 #include "ExchangeFolder.h"
 
+#include "Vocabulary.h"
+
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -12,8 +14,10 @@ constexpr std::string_view folderName = "data";
 constexpr std::string_view jobStem = "LMData";
 constexpr std::string_view nextStem = "LMPNext";
 constexpr std::string_view endStem = "LMPEnd";
+constexpr std::string_view presenceStem = "LMAlive";
 constexpr std::string_view jobExtension = ".ini";
 constexpr std::string_view answerExtension = ".ans";
+constexpr std::string_view presenceExtension = ".dat";
 
 struct SetPattern {
     std::string_view prefix;
@@ -59,6 +63,10 @@ std::filesystem::path ExchangeFolder::jobPath(int display) const {
 std::filesystem::path ExchangeFolder::answerPath(AnswerKind kind, int display) const {
     return folder() /
            fileName(kind == AnswerKind::Next ? nextStem : endStem, display, answerExtension);
+}
+
+std::filesystem::path ExchangeFolder::presencePath(int display) const {
+    return folder() / fileName(presenceStem, display, presenceExtension);
 }
 
 void ExchangeFolder::make() const {
@@ -122,6 +130,27 @@ Answer ExchangeFolder::readAnswer(AnswerKind kind, int display) const {
         return {};
     }
     return Answer::parse(lines->front());
+}
+
+bool ExchangeFolder::touchPresence(int display) const {
+    return lineFile::touch(presencePath(display));
+}
+
+std::optional<std::filesystem::file_time_type> ExchangeFolder::presenceStamp(int display) const {
+    std::error_code error;
+    const std::filesystem::file_time_type stamp =
+        std::filesystem::last_write_time(presencePath(display), error);
+    if (error) {
+        return std::nullopt;
+    }
+    return stamp;
+}
+
+void ExchangeFolder::deletePresence() const {
+    for (int display = 1; display <= vocabulary::maxDisplays; ++display) {
+        std::error_code ignored;
+        std::filesystem::remove(presencePath(display), ignored);
+    }
 }
 
 } // namespace lm
