@@ -105,7 +105,8 @@ bool writeBytes(const std::filesystem::path& path, std::string_view bytes) {
 }
 
 bool touch(const std::filesystem::path& path) {
-    if (::utimensat(AT_FDCWD, path.c_str(), nullptr, 0) == 0) {
+    // A symbolic link in the file's place is touched itself, never what it points to.
+    if (::utimensat(AT_FDCWD, path.c_str(), nullptr, AT_SYMLINK_NOFOLLOW) == 0) {
         return true;
     }
     return errno == ENOENT && writeBytes(path, {});

@@ -73,6 +73,8 @@ void DisplayWall::forget() {
     for (Display& display : m_displays) {
         display.toldToEnd = true;
         display.wasPresent = false;
+        display.silent = false;
+        display.presenceLost = false;
     }
 }
 

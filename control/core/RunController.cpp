@@ -298,10 +298,16 @@ void RunController::watcherTimer(int n) {
     // point), display n takes up the reported one.
     const std::optional<int> row = reportedRow(reported, count);
 
+    // A row below what display n - 1 has been sent in its round is of that round.
+    const bool ofNewerRound = newerRound && row && *row < m_SendRow[index - 1];
     if (sent == count && (reported == 0 || newerRound)) {
+        if (newerRound && reported != 0 && !ofNewerRound) {
+            // Again the report of a row display n has had (display n - 1 was started again).
+            return;
+        }
         // Display n - 1 has begun the list again after display n had all of it.
         if (m_view.repeatChecked()) {
-            m_SendRow[index] = row.value_or(0);
+            m_SendRow[index] = ofNewerRound ? *row : 0;
             ++m_round[index];
         } else {
             m_timers[index].setEnabled(false);
@@ -319,8 +325,6 @@ void RunController::watcherTimer(int n) {
         return;
     }
     if (sent < count && row) {
-        // A row below what display n - 1 has been sent in its round is of that round.
-        const bool ofNewerRound = newerRound && *row < m_SendRow[index - 1];
         if (ofNewerRound || *row > sent) {
             m_SendRow[index] = *row;
             if (ofNewerRound) {
@@ -365,6 +369,11 @@ void RunController::sendItem(int n, int row, bool chained) {
 
 void RunController::itemReached(int n, int row, const JobLines& job, bool chained) {
     Track& t = track(n);
+    // The item before should have been past the hand-over point by now. Unreported, it is
+    // passed on as well should the display turn out to be gone.
+    const bool unreported = t.following && t.row >= 0 && !t.nextSeen && t.due.nextMs &&
+                            t.sentAt + *t.due.nextMs <= m_nowMs;
+    t.missedRow = unreported ? std::optional<int>(t.row) : std::nullopt;
     t.head = job[jobLine::itemNumber];
     t.resend.reset();
     t.row = row < m_table.count() ? row : -1;
@@ -427,6 +436,7 @@ Answer RunController::answerFrom(AnswerKind kind, int p) {
             answer = {};
         } else if (forItem) {
             (kind == AnswerKind::Next ? t.nextSeen : t.endSeen) = true;
+            t.missedRow.reset();
             if (!t.following) {
                 // It shows the item it was sent, in step: the chain waits for it again, and
                 // its end is due one item's length after its real start.
@@ -571,6 +581,11 @@ void RunController::wallTimer_Timer() {
         }
         if (m_wall.isSilent(n)) {
             t.following = false;
+            // Its item went on already; started again, it would answer it once more.
+            t.next.tookItem = t.nextSeen;
+            if (t.missedRow) {
+                t.next.shown = Answer{itemNumberLine(*t.missedRow), std::string(nextAnswerWord)};
+            }
             if (t.row >= 0) {
                 expectPassedAnswers(n, false);
             }
@@ -579,16 +594,21 @@ void RunController::wallTimer_Timer() {
     refreshCells();
 }
 
-bool RunController::isOverdue(int n) const {
-    const Track& t = track(n);
-    const auto late = [&](const std::optional<std::int64_t>& dueMs) {
-        return dueMs && m_nowMs > t.sentAt + *dueMs + DisplayWall::silenceMs;
+bool RunController::isOverdue(int n) {
+    Track& t = track(n);
+    const auto missing = [&](AnswerKind kind, const std::optional<std::int64_t>& dueMs,
+                             bool& seen) {
+        if (seen || !dueMs || m_nowMs <= t.sentAt + *dueMs + DisplayWall::silenceMs) {
+            return false;
+        }
+        // It may wait in its file for a watcher that is not on yet, or for none (display 16).
+        const Answer answer = m_exchange.readAnswer(kind, n);
+        seen = !answer.isEmpty() && answer.value() == t.row &&
+               (kind == AnswerKind::Next || answer.isEndWord());
+        return !seen;
     };
-    // Only answers that a watcher reads are awaited.
-    const bool nextAwaited =
-        n < displayCount && m_timers[static_cast<std::size_t>(n + 1)].isActive();
-    return (nextAwaited && !t.nextSeen && late(t.due.nextMs)) ||
-           (n == 1 && m_timers[1].isActive() && !t.endSeen && late(t.due.endMs));
+    return missing(AnswerKind::Next, t.due.nextMs, t.nextSeen) ||
+           (n == 1 && missing(AnswerKind::End, t.due.endMs, t.endSeen));
 }
 
 void RunController::clearTracks() {

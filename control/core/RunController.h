@@ -142,8 +142,9 @@ private:
         PassedAnswer end; // display 1 only
         Answer lastNext;  // as last read from its files
         Answer lastEnd;
-        std::string head;          // line 1 of the item job last written
-        std::optional<int> resend; // written at the watcher's next tick
+        std::string head;             // line 1 of the item job last written
+        std::optional<int> missedRow; // the item before, unreported although due
+        std::optional<int> resend;    // written at the watcher's next tick
     };
 
     void switchAllTimersOff();
@@ -159,7 +160,7 @@ private:
     // A hand-over acted on what passed-over display p would have answered.
     void takePassedAnswer(int p, AnswerKind kind);
     void expectPassedAnswers(int n, bool atOnce);
-    bool isOverdue(int n) const;
+    bool isOverdue(int n);
     void clearTracks();
     void refreshCells();
     Track& track(int n) { return m_track.at(static_cast<std::size_t>(n)); }
