@@ -82,7 +82,6 @@ public:
     // whether a show runs or not.
     Timer& wallTimer() { return m_wallTimer; }
     const ExchangeFolder& exchange() const { return m_exchange; }
-    const DisplayWall& wall() const { return m_wall; }
 
     // "表示させる": starts a show, or refuses it with a warning and leaves everything idle.
     void cmdDisplay_Click();
