@@ -82,6 +82,7 @@ private:
     QtTimer m_qtTimer1{m_logic.timer1()};
     QtTimer m_qtTimer2{m_logic.timer2()};
     QtTimer m_qtTimer3{m_logic.timer3()};
+    QtTimer m_qtPresenceTimer{m_logic.presenceTimer()};
 
     double m_STwips = 15.0;
     int m_FormFlag = 0;
