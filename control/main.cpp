@@ -1,3 +1,5 @@
+#include "QtMessageBoxes.h"
+#include "ShiftJis.h"
 #include "ShutdownSignals.h"
 #include "frmLMControl.h"
 
@@ -22,6 +24,17 @@ extern "C" void cleanExchangeAtExit() {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Every job file is written in code page 932; without the converter the first one would
+    // fail inside a timer tick.
+    if (const std::string missing = lm::ShiftJis::missingConverters(); !missing.empty()) {
+        lm::QtMessageBoxes().warn(
+            "このコンピュータの C ライブラリ（iconv）に、シフトJIS（CP932）の変換がありません（" +
+                missing +
+                "）。表示プログラムへの指示を書けないため、終了します。gconv の CP932 "
+                "モジュール（Debian では libc6 に含まれます）を入れて下さい。",
+            "注意！");
+        return 1;
+    }
     lm::ShutdownSignals shutdownSignals;
 
     lm::frmLMControl window;

@@ -1,6 +1,7 @@
 #include "ExchangeFolder.h"
 
 #include "ReplacingFile.h"
+#include "Vocabulary.h"
 
 #include <algorithm>
 #include <array>
@@ -19,10 +20,10 @@ constexpr std::string_view folderName = "data";
 constexpr std::string_view jobStem = "LMData";
 constexpr std::string_view nextStem = "LMPNext";
 constexpr std::string_view endStem = "LMPEnd";
+constexpr std::string_view presenceStem = "LMAlive";
 constexpr std::string_view jobExtension = ".ini";
 constexpr std::string_view answerExtension = ".ans";
-constexpr std::string_view aliveStem = "LMAlive";
-constexpr std::string_view aliveExtension = ".dat";
+constexpr std::string_view presenceExtension = ".dat";
 
 struct SetPattern {
     std::string_view prefix;
@@ -114,6 +115,10 @@ std::optional<ExchangeFile> ExchangeFolder::fileOf(std::string_view name) {
     return std::nullopt;
 }
 
+std::filesystem::path ExchangeFolder::presencePath(int display) const {
+    return folder() / fileName(presenceStem, display, presenceExtension);
+}
+
 void ExchangeFolder::make() const {
     ::mkdir(folder().c_str(), 0775);
 }
@@ -122,7 +127,7 @@ bool ExchangeFolder::isReservedName(std::string_view name) {
     const std::string folded = foldedName(name);
     const std::array<SetPattern, 4> sets{
         patternOf(ExchangeSet::EndAnswers), patternOf(ExchangeSet::NextAnswers),
-        patternOf(ExchangeSet::Jobs), SetPattern{aliveStem, aliveExtension}};
+        patternOf(ExchangeSet::Jobs), SetPattern{presenceStem, presenceExtension}};
     return ReplacingFile::isTemporaryName(folded) ||
            std::any_of(sets.begin(), sets.end(), [&](const SetPattern& set) {
                const std::string prefix = foldedName(set.prefix);
@@ -187,6 +192,27 @@ Answer ExchangeFolder::readAnswer(AnswerKind kind, int display) const {
         return {};
     }
     return Answer::parse(lines->front());
+}
+
+bool ExchangeFolder::touchPresence(int display) const {
+    return lineFile::touch(presencePath(display));
+}
+
+std::optional<std::filesystem::file_time_type> ExchangeFolder::presenceStamp(int display) const {
+    std::error_code error;
+    const std::filesystem::file_time_type stamp =
+        std::filesystem::last_write_time(presencePath(display), error);
+    if (error) {
+        return std::nullopt;
+    }
+    return stamp;
+}
+
+void ExchangeFolder::deletePresence() const {
+    for (int display = 1; display <= vocabulary::maxDisplays; ++display) {
+        std::error_code ignored;
+        std::filesystem::remove(presencePath(display), ignored);
+    }
 }
 
 } // namespace lm

@@ -36,8 +36,9 @@ struct JobHead {
 };
 
 // The Exchange folder "data" under a working folder, and every file that passes through it:
-// job files LMData<n>.ini, next answers LMPNext<n>.ans, end answers LMPEnd<n>.ans.
-// Each file is written whole in one open-write-close and found by polling.
+// job files LMData<n>.ini, next answers LMPNext<n>.ans, end answers LMPEnd<n>.ans, and the
+// presence files LMAlive<n>.dat. Each file is written whole in one open-write-close and found
+// by polling.
 class ExchangeFolder {
 public:
     explicit ExchangeFolder(std::filesystem::path workDir);
@@ -49,6 +50,9 @@ public:
     // Which exchange file a bare file name is, exactly as the paths above spell it; nothing
     // for any other name (pictures, "LMData07.ini", a writer's temporary file).
     static std::optional<ExchangeFile> fileOf(std::string_view name);
+    // A running display touches its presence file; none of the three sets matches it, so a
+    // program that knows nothing of it leaves it alone.
+    std::filesystem::path presencePath(int display) const;
 
     // Failures are ignored: an existing folder, a read-only parent. A new folder is never
     // writable by everybody, whatever the umask.
@@ -74,6 +78,14 @@ public:
     // LMAlive*.dat, and the programs' temporary files. Letter case and trailing dots and blanks
     // do not count, since a share served by Windows ignores them.
     static bool isReservedName(std::string_view name);
+
+    // Touches the presence file, or creates it when it is gone. False on failure.
+    bool touchPresence(int display) const;
+    // The presence file's modification time, or nothing when it is missing or cannot be looked
+    // at. Only a change of it means anything: the clocks of the computers may differ.
+    std::optional<std::filesystem::file_time_type> presenceStamp(int display) const;
+    // Deletes the presence files of the displays 1 to 16; every failure is ignored.
+    void deletePresence() const;
 
 private:
     std::filesystem::path m_workDir;

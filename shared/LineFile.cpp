@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace lm {
@@ -102,6 +103,14 @@ bool writeBytes(const std::filesystem::path& path, std::string_view bytes) {
         written += static_cast<std::size_t>(n);
     }
     return file.close();
+}
+
+bool touch(const std::filesystem::path& path) {
+    // A symbolic link in the file's place is touched itself, never what it points to.
+    if (::utimensat(AT_FDCWD, path.c_str(), nullptr, AT_SYMLINK_NOFOLLOW) == 0) {
+        return true;
+    }
+    return errno == ENOENT && writeBytes(path, {});
 }
 
 WriteStatus write(const std::filesystem::path& path, const std::vector<std::string>& lines) {

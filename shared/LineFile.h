@@ -50,6 +50,10 @@ WriteStatus write(const std::filesystem::path& path, const std::vector<std::stri
 // (anyone who can write the share could plant one) is never written through.
 bool writeBytes(const std::filesystem::path& path, std::string_view bytes);
 
+// Sets the file's modification time to now, or creates it empty when it is missing (through
+// writeBytes, like every file written). False on any failure.
+bool touch(const std::filesystem::path& path);
+
 // The whole file, or nothing when it cannot be opened or read.
 std::optional<std::string> readBytes(const std::filesystem::path& path);
 

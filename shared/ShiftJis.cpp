@@ -89,6 +89,19 @@ std::optional<std::string> ShiftJis::encode(std::string_view utf8) {
     return bytes;
 }
 
+std::string ShiftJis::missingConverters() {
+    std::string missing;
+    for (const auto& [to, from] : {std::pair{"CP932", "UTF-8"}, std::pair{"UTF-8", "CP932"}}) {
+        const iconv_t handle = iconv_open(to, from);
+        if (handle == reinterpret_cast<iconv_t>(-1)) {
+            missing += (missing.empty() ? "" : ", ") + std::string(from) + " → " + to;
+        } else {
+            iconv_close(handle);
+        }
+    }
+    return missing;
+}
+
 std::string ShiftJis::decode(std::string_view bytes) {
     static thread_local Converter converter("UTF-8", "CP932");
     std::string text;

@@ -18,6 +18,10 @@ public:
 
     // UTF-8 of code page 932 bytes; a byte sequence that does not decode becomes U+FFFD.
     static std::string decode(std::string_view bytes);
+
+    // The conversions the C library lacks ("UTF-8 → CP932", "CP932 → UTF-8"), or empty.
+    // Without them encode and decode throw, so a program asks this first, at its start.
+    static std::string missingConverters();
 };
 
 } // namespace lm

@@ -6,6 +6,7 @@
 #include "ValueCheck.h"
 #include "Vocabulary.h"
 
+#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -18,6 +19,14 @@ constexpr std::string_view ideographicBlanks = "　　";
 constexpr int computerCaptionNumber = 2;
 // Watchers 2, 3 and 4 release a repeated report at once when a still picture follows.
 constexpr int lastStillWatcher = 4;
+
+// The row a report names, when it is a row of the list.
+std::optional<int> reportedRow(double reported, int count) {
+    if (reported < 0 || reported >= count || reported != static_cast<int>(reported)) {
+        return std::nullopt;
+    }
+    return static_cast<int>(reported);
+}
 
 bool isKnownKind(const std::string& kind) {
     return kind == vocabulary::kindText || kind == vocabulary::kindPicture;
@@ -70,6 +79,9 @@ RunController::RunController(ItemTable& table, const std::filesystem::path& curr
     for (int n = 2; n < timerCount; ++n) {
         m_timers[static_cast<std::size_t>(n)].setHandler([this, n] { watcherTimer(n); });
     }
+    m_wallTimer.setHandler([this] { wallTimer_Timer(); });
+    m_wallTimer.setInterval(wallIntervalMs);
+    m_wallTimer.setEnabled(true);
 }
 
 Timer& RunController::timer(int number) {
@@ -158,6 +170,11 @@ void RunController::cmdDisplay_Click() {
     m_round.fill(0);
     // Reports left from an earlier show must not hold up this one.
     m_LastStillAnswer.fill(-1);
+    clearTracks();
+    m_wall.newShow();
+    // A failure of the show before says nothing about this one, whose jobs are yet to come.
+    m_jobWrites.fill(WriteStatus::Ok);
+    reportJobWrites();
 
     m_exchange.deleteSet(ExchangeSet::EndAnswers);
     m_exchange.deleteSet(ExchangeSet::NextAnswers);
@@ -212,7 +229,7 @@ void RunController::Timer0_Timer() {
 
 void RunController::Timer1_Timer() {
     checkExchangeFolder();
-    const Answer answer = m_exchange.readAnswer(AnswerKind::End, 1);
+    const Answer answer = answerFrom(AnswerKind::End, 1);
     const int count = m_table.count();
     const int sent = m_SendRow[1];
     if (sent < 1) {
@@ -244,19 +261,21 @@ void RunController::answerChanged(AnswerKind kind, int display) {
 void RunController::sendToDisplayOne() {
     std::error_code ignored;
     std::filesystem::remove(m_exchange.answerPath(AnswerKind::End, 1), ignored);
+    takePassedAnswer(1, AnswerKind::End);
 
     const int count = m_table.count();
     int& sent = m_SendRow[1];
     if (sent < count) {
-        writeJob(1, itemJob(1));
+        sendItem(1, sent, true);
         if (m_StillShow) {
             // Display n shows the item n - 1 rows before display 1's, cyclically.
             for (int n = 2; n <= displayCount; ++n) {
                 m_SendRow[static_cast<std::size_t>(n)] = (8 * count + 1 - n + sent) % count;
-                writeJob(n, itemJob(n));
+                sendItem(n, m_SendRow[static_cast<std::size_t>(n)], false);
             }
         }
         reportJobWrites();
+        refreshCells();
         m_view.setComputerCaption(numberText(computerCaptionNumber));
         m_view.setLineCaption(numberText(sent + 1));
         m_timers[1].setInterval(watcherIntervalMs);
@@ -279,7 +298,12 @@ bool RunController::rowIsStillPicture(int row) const {
 }
 
 void RunController::watcherTimer(int n) {
-    const Answer answer = m_exchange.readAnswer(AnswerKind::Next, n - 1);
+    if (const std::optional<int> row = track(n).resend) {
+        sendItem(n, *row, true);
+        reportJobWrites();
+        refreshCells();
+    }
+    const Answer answer = answerFrom(AnswerKind::Next, n - 1);
     if (answer.isEmpty()) {
         return;
     }
@@ -290,11 +314,21 @@ void RunController::watcherTimer(int n) {
     // Display n - 1 has begun the list again since display n did. Its reports then belong to
     // the new round, even when their item numbers are below what display n was sent last.
     const bool newerRound = m_round[index - 1] > m_round[index];
+    // Items pass as one: when display n - 1 reports an item that display n is not next in
+    // line for (the items between were cut off on n - 1 before they reached its hand-over
+    // point), display n takes up the reported one.
+    const std::optional<int> row = reportedRow(reported, count);
 
+    // A row below what display n - 1 has been sent in its round is of that round.
+    const bool ofNewerRound = newerRound && row && *row < m_SendRow[index - 1];
     if (sent == count && (reported == 0 || newerRound)) {
+        if (newerRound && reported != 0 && !ofNewerRound) {
+            // Again the report of a row display n has had (display n - 1 was started again).
+            return;
+        }
         // Display n - 1 has begun the list again after display n had all of it.
         if (m_view.repeatChecked()) {
-            m_SendRow[index] = 0;
+            m_SendRow[index] = ofNewerRound ? *row : 0;
             ++m_round[index];
         } else {
             m_timers[index].setEnabled(false);
@@ -311,10 +345,17 @@ void RunController::watcherTimer(int n) {
         handOver(n);
         return;
     }
-    // A faster item can overtake a slower one and cut it off on display n - 1 before it was
-    // handed on; display n then still lacks the last rows when display n - 1 begins again.
-    // It gets them one per report, instead of waiting for reports that never come.
-    if (reported >= sent || sent == count + 1 || (newerRound && sent < count)) {
+    if (sent < count && row) {
+        if (ofNewerRound || *row > sent) {
+            m_SendRow[index] = *row;
+            if (ofNewerRound) {
+                m_round[index] = m_round[index - 1];
+            }
+            handOver(n);
+            return;
+        }
+    }
+    if (reported >= sent || sent == count + 1) {
         handOver(n);
     }
 }
@@ -322,15 +363,138 @@ void RunController::watcherTimer(int n) {
 void RunController::handOver(int n) {
     std::error_code ignored;
     std::filesystem::remove(m_exchange.answerPath(AnswerKind::Next, n - 1), ignored);
+    takePassedAnswer(n - 1, AnswerKind::Next);
     int& row = m_SendRow[static_cast<std::size_t>(n)];
     if (row >= 0 && row <= m_table.count()) {
-        WriteItemJob(n);
+        if (itemNumberLine(row) == track(n).head) {
+            // The same row again, a round later: the display would take the job for the one
+            // it has shown, since it starts a job only when line 1 changes. Without its job
+            // file at a poll it takes whatever comes next as new.
+            std::filesystem::remove(m_exchange.jobPath(n), ignored);
+            track(n).head.clear();
+            track(n).resend = row;
+        } else {
+            sendItem(n, row, true);
+            reportJobWrites();
+            refreshCells();
+        }
         ++row;
     }
 }
 
+void RunController::sendItem(int n, int row, bool chained) {
+    const JobLines job = itemJobOf(row);
+    writeJob(n, job);
+    itemReached(n, row, job, chained);
+}
+
+void RunController::itemReached(int n, int row, const JobLines& job, bool chained) {
+    Track& t = track(n);
+    // The item before should have been past the hand-over point by now. Unreported, it is
+    // passed on as well should the display turn out to be gone.
+    const bool unreported = t.following && t.row >= 0 && !t.nextSeen && t.due.nextMs &&
+                            t.sentAt + *t.due.nextMs <= m_nowMs;
+    t.missedRow = unreported ? std::optional<int>(t.row) : std::nullopt;
+    t.head = job[jobLine::itemNumber];
+    t.resend.reset();
+    t.row = row < m_table.count() ? row : -1;
+    t.sentAt = m_nowMs;
+    t.due = AnswerDue::of(job);
+    t.nextSeen = false;
+    t.endSeen = false;
+    // A newer item cuts the one before off, on the screen as in what was to come of it.
+    t.next.coming.reset();
+    t.end.coming.reset();
+    t.next.tookItem = false;
+    t.end.tookItem = false;
+    // In a still show only display 1's answers move the wall.
+    t.following = chained && m_wall.isPresent(n);
+    if (chained && !t.following && t.row >= 0) {
+        expectPassedAnswers(n, !m_wall.isSilent(n));
+    }
+}
+
+void RunController::expectPassedAnswers(int n, bool atOnce) {
+    // An absent display passes its item on as it gets it; a silent one when its answer would
+    // have come. Display 1's end answer sets the pace of the list either way.
+    Track& t = track(n);
+    const std::string head = itemNumberLine(t.row);
+    if (!t.nextSeen && (atOnce || t.due.nextMs)) {
+        t.next.coming = Answer{head, std::string(nextAnswerWord)};
+        t.next.at = atOnce ? m_nowMs : t.sentAt + *t.due.nextMs;
+    }
+    if (n == 1 && !t.endSeen && t.due.endMs) {
+        t.end.coming = Answer{head, std::string(endAnswerWord)};
+        t.end.at = t.sentAt + *t.due.endMs;
+    }
+}
+
+bool RunController::passesOver(int p) const {
+    return m_passOver && !track(p).following && m_wall.presentAfter(p);
+}
+
+Answer RunController::answerFrom(AnswerKind kind, int p) {
+    Track& t = track(p);
+    PassedAnswer& passed = kind == AnswerKind::Next ? t.next : t.end;
+    if (passed.coming && m_nowMs >= passed.at) {
+        passed.shown = std::move(passed.coming);
+        passed.coming.reset();
+    }
+    Answer answer = m_exchange.readAnswer(kind, p);
+    // An answer left in place is read at every tick; only a new one is a sign of life.
+    Answer& lastRead = kind == AnswerKind::Next ? t.lastNext : t.lastEnd;
+    if (answer != lastRead && !answer.isEmpty()) {
+        m_wall.noteAnswer(p, m_nowMs);
+    }
+    lastRead = answer;
+    if (!answer.isEmpty()) {
+        const bool forItem = t.row >= 0 && answer.value() == t.row &&
+                             (kind == AnswerKind::Next || answer.isEndWord());
+        if (forItem && passed.tookItem) {
+            // The item went on without this answer; it would only move the chain twice.
+            std::error_code ignored;
+            std::filesystem::remove(m_exchange.answerPath(kind, p), ignored);
+            answer = {};
+        } else if (forItem) {
+            (kind == AnswerKind::Next ? t.nextSeen : t.endSeen) = true;
+            t.missedRow.reset();
+            if (!t.following) {
+                // It shows the item it was sent, in step: the chain waits for it again, and
+                // its end is due one item's length after its real start.
+                t.following = true;
+                if (kind == AnswerKind::Next && t.due.nextMs) {
+                    t.sentAt = std::max(t.sentAt, m_nowMs - *t.due.nextMs);
+                }
+                t.next = {};
+                t.end = {};
+            }
+        }
+    }
+    if (!passesOver(p)) {
+        return answer;
+    }
+    if (!answer.isEmpty()) {
+        // Not what the chain waits for while the display is passed over.
+        std::error_code ignored;
+        std::filesystem::remove(m_exchange.answerPath(kind, p), ignored);
+    }
+    return passed.shown.value_or(Answer{});
+}
+
+void RunController::takePassedAnswer(int p, AnswerKind kind) {
+    Track& t = track(p);
+    PassedAnswer& passed = kind == AnswerKind::Next ? t.next : t.end;
+    if (passesOver(p) && passed.shown) {
+        passed.tookItem = t.row >= 0 && passed.shown->value() == t.row;
+        passed.shown.reset();
+    }
+}
+
 JobLines RunController::itemJob(int n) const {
-    const int r = m_SendRow.at(static_cast<std::size_t>(n));
+    return itemJobOf(m_SendRow.at(static_cast<std::size_t>(n)));
+}
+
+JobLines RunController::itemJobOf(int r) const {
     const ItemTable::Row& row = m_table.row(r);
     std::string text = row[ItemTable::textField];
     // A little blank space after a text keeps it apart from the picture that follows it.
@@ -425,6 +589,76 @@ void RunController::reportJobWrites() {
     }
 }
 
+void RunController::wallTimer_Timer() {
+    m_nowMs += wallIntervalMs;
+    m_wall.poll(m_nowMs);
+    for (int n = 1; n <= displayCount; ++n) {
+        Track& t = track(n);
+        if (!t.following) {
+            continue;
+        }
+        if (isOverdue(n)) {
+            m_wall.markSilent(n);
+        }
+        if (m_wall.isSilent(n)) {
+            t.following = false;
+            // Its item went on already; started again, it would answer it once more.
+            t.next.tookItem = t.nextSeen;
+            if (t.missedRow) {
+                t.next.shown = Answer{itemNumberLine(*t.missedRow), std::string(nextAnswerWord)};
+            }
+            if (t.row >= 0) {
+                expectPassedAnswers(n, false);
+            }
+        }
+    }
+    refreshCells();
+}
+
+bool RunController::isOverdue(int n) {
+    Track& t = track(n);
+    const auto missing = [&](AnswerKind kind, const std::optional<std::int64_t>& dueMs,
+                             bool& seen) {
+        if (seen || !dueMs || m_nowMs <= t.sentAt + *dueMs + DisplayWall::silenceMs) {
+            return false;
+        }
+        // It may wait in its file for a watcher that is not on yet, or for none (display 16).
+        const Answer answer = m_exchange.readAnswer(kind, n);
+        seen = !answer.isEmpty() && answer.value() == t.row &&
+               (kind == AnswerKind::Next || answer.isEndWord());
+        return !seen;
+    };
+    return missing(AnswerKind::Next, t.due.nextMs, t.nextSeen) ||
+           (n == 1 && missing(AnswerKind::End, t.due.endMs, t.endSeen));
+}
+
+void RunController::clearTracks() {
+    m_track.fill(Track{});
+    refreshCells();
+}
+
+WallCell RunController::wallCell(int n) const {
+    if (m_wall.isSilent(n)) {
+        return {WallCell::State::Silent};
+    }
+    if (!m_wall.isPresent(n)) {
+        return {WallCell::State::Absent};
+    }
+    const int row = track(n).row;
+    return row >= 0 ? WallCell{WallCell::State::Showing, row + 1} : WallCell{WallCell::State::Idle};
+}
+
+void RunController::refreshCells() {
+    for (int n = 1; n <= displayCount; ++n) {
+        const WallCell cell = wallCell(n);
+        WallCell& shown = m_cells[static_cast<std::size_t>(n)];
+        if (cell != shown) {
+            shown = cell;
+            m_view.setWallCell(n, cell);
+        }
+    }
+}
+
 void RunController::cmdStop_Click() {
     m_exchange.make();
     m_exchange.deleteSet(ExchangeSet::EndAnswers);
@@ -437,6 +671,7 @@ void RunController::cmdStop_Click() {
     m_folderMissing = false;
     reportJobWrites();
     m_view.setShowingVisible(false);
+    clearTracks();
 }
 
 bool RunController::mnuLMEnd_Click() {
@@ -448,6 +683,8 @@ bool RunController::mnuLMEnd_Click() {
         writeJob(n, endJob());
     }
     reportJobWrites();
+    m_wall.forget();
+    clearTracks();
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AnswerDue.h"
+#include "DisplayWall.h"
 #include "ExchangeFolder.h"
 #include "ItemTable.h"
 #include "LineFile.h"
@@ -8,7 +10,9 @@
 #include "Timer.h"
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,7 +28,18 @@ namespace lm {
 //
 // With repetition, each watcher counts the rounds its display has begun, so that a display that
 // missed the last rows of a round (a faster item cut a slower one off on the display before)
-// still follows into the next round instead of waiting for reports that never come.
+// still follows into the next round instead of waiting for reports that never come. What a
+// display receives is the item the display before it has just reported: after an item that was
+// cut off, the chain is back in step with the next hand-over.
+//
+// A wall goes on when a display fails. The wall timer looks at every display's presence file
+// (DisplayWall) and knows when each answer is due (AnswerDue). A display that is absent, or
+// silent (its presence gone, or its answer overdue by DisplayWall::silenceMs), is passed over
+// while some display after it is present: its watcher's successor takes what it would have
+// answered, at once for an absent display, when the answer was due for a silent one. A silent
+// display that is back takes up the next item that reaches it. Where no present display
+// follows, the chain waits for the display's answers as ever; with every display present and
+// answering in time, nothing of this comes into play.
 //
 // Job files that cannot be written (the Exchange folder is missing or refuses them, or a value
 // cannot be carried) never stop the show and never raise a message box at a tick: the window's
@@ -39,6 +54,7 @@ public:
     static constexpr int watcherIntervalMs = 100; // answer polling of every watcher
     static constexpr int paceUnitMs = 100;        // start pace = SpeedFactor x this
     static constexpr int defaultSpeedFactor = 30; // "中", when no speed word was ever known
+    static constexpr int wallIntervalMs = 100;    // the wall timer, which runs all the time
 
     static constexpr std::string_view warningTitle = "注意！";
     // Two lines joined by CR LF; a message box shows them as two lines.
@@ -62,6 +78,9 @@ public:
     // Timer0 (the display starter) and Timer1 ... Timer16 (the display watchers). Each handler
     // is already set; all start with interval 0.
     Timer& timer(int number);
+    // Looks at the displays' presence and keeps the controller's clock: on from the start,
+    // whether a show runs or not.
+    Timer& wallTimer() { return m_wallTimer; }
     const ExchangeFolder& exchange() const { return m_exchange; }
 
     // "表示させる": starts a show, or refuses it with a warning and leaves everything idle.
@@ -77,6 +96,7 @@ public:
     void Timer0_Timer();
     void Timer1_Timer();
     void watcherTimer(int n);
+    void wallTimer_Timer();
     // The file system reports that display `display` wrote an answer: the watcher that reads
     // it ticks now, as its timer would (only while switched on), and its timer goes on as
     // before. Answers that no watcher reads change nothing.
@@ -99,13 +119,58 @@ public:
     int LastStillAnswer(int n) const; // displays 2, 3 and 4
     // The text last given to RunView::setJobWriteProblem (empty: all writes work).
     const std::string& jobWriteProblem() const { return m_jobWriteProblem; }
+    WallCell wallCell(int n) const;
+    // Off, the chain waits for every display's answers, as it did before the wall was
+    // watched; the tests compare the two.
+    void setPassOver(bool on) { m_passOver = on; }
 
 private:
+    // An answer that a passed-over display would have written, taken by the watchers as they
+    // take the file: it shows from its moment on and stays until a hand-over takes it.
+    struct PassedAnswer {
+        std::optional<Answer> shown;
+        std::optional<Answer> coming;
+        std::int64_t at = 0;
+        bool tookItem = false; // a hand-over took it for the display's current item
+    };
+    // The item job a display was last sent, and what the chain expects of it.
+    struct Track {
+        int row = -1; // -1: no item of the list
+        std::int64_t sentAt = 0;
+        AnswerDue due;
+        bool nextSeen = false;
+        bool endSeen = false;
+        bool following = false; // the chain waits for its answers
+        PassedAnswer next;
+        PassedAnswer end; // display 1 only
+        Answer lastNext;  // as last read from its files
+        Answer lastEnd;
+        std::string head;             // line 1 of the item job last written
+        std::optional<int> missedRow; // the item before, unreported although due
+        std::optional<int> resend;    // written at the watcher's next tick
+    };
+
     void switchAllTimersOff();
     void sendToDisplayOne();
     void handOver(int n);
+    // The job for the row, written; then what the chain expects of display n.
+    void sendItem(int n, int row, bool chained);
+    void itemReached(int n, int row, const JobLines& job, bool chained);
+    // The answer the watcher acts on: display p's file, or what p would have answered when
+    // it is passed over. A repeated answer for an item that was passed on reads as none.
+    Answer answerFrom(AnswerKind kind, int p);
+    bool passesOver(int p) const;
+    // A hand-over acted on what passed-over display p would have answered.
+    void takePassedAnswer(int p, AnswerKind kind);
+    void expectPassedAnswers(int n, bool atOnce);
+    bool isOverdue(int n);
+    void clearTracks();
+    void refreshCells();
+    Track& track(int n) { return m_track.at(static_cast<std::size_t>(n)); }
+    const Track& track(int n) const { return m_track.at(static_cast<std::size_t>(n)); }
     bool rowIsStillPicture(int row) const;
     JobLines itemJob(int n) const;
+    JobLines itemJobOf(int row) const;
     // Writes and records the outcome; reportJobWrites() then tells the window once.
     WriteStatus writeJob(int n, const JobLines& lines);
     void reportJobWrites();
@@ -118,6 +183,12 @@ private:
     MessageBoxes& m_boxes;
 
     std::array<Timer, timerCount> m_timers{};
+    Timer m_wallTimer;
+    DisplayWall m_wall{m_exchange};
+    std::int64_t m_nowMs = 0; // the controller's clock: wall timer ticks
+    bool m_passOver = true;
+    std::array<Track, displayCount + 1> m_track{};
+    std::array<WallCell, displayCount + 1> m_cells{};
     std::array<int, displayCount + 1> m_SendRow{};
     int m_StartCounter = 0;
     int m_SpeedFactor = 0;

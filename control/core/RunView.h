@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WallCell.h"
+
 #include <string>
 
 namespace lm {
@@ -22,6 +24,9 @@ public:
 
     // Job files could not be written (empty: writing works again). Shown without blocking.
     virtual void setJobWriteProblem(const std::string& problem) = 0;
+
+    // The state of display computer n (1 to 16) changed.
+    virtual void setWallCell(int display, const WallCell& cell) = 0;
 };
 
 } // namespace lm

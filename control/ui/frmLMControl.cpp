@@ -30,6 +30,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QStatusBar>
 #include <optional>
 
 namespace lm {
@@ -45,6 +46,30 @@ const QColor linePaleYellow(255, 255, 192);
 // Designed client area, twips.
 constexpr int clientWidthTwips = 10815;
 constexpr int clientHeightTwips = 8100;
+// The strip of display cells below it: sixteen cells over the width of the list.
+constexpr int wallHeightTwips = 360;
+constexpr int wallCellPitchTwips = 653;
+constexpr int wallCellGapTwips = 30;
+
+struct CellLook {
+    QColor back;
+    QColor text;
+    const char* mark; // each state has its own, so colour is never the only sign
+};
+
+CellLook cellLook(WallCell::State state) {
+    switch (state) {
+    case WallCell::State::Absent:
+        return {QColor(192, 192, 192), QColor(96, 96, 96), "－"};
+    case WallCell::State::Idle:
+        return {QColor(255, 255, 255), QColor(0, 0, 0), "○"};
+    case WallCell::State::Showing:
+        return {QColor(192, 255, 192), QColor(0, 0, 0), "▶"};
+    case WallCell::State::Silent:
+        break;
+    }
+    return {QColor(255, 0, 0), QColor(255, 255, 255), "×"};
+}
 
 // Colour number of the line label once the starter has switched every watcher on.
 constexpr int starterStoppedColour = 12;
@@ -88,9 +113,11 @@ frmLMControl::frmLMControl(Services services, QWidget* parent)
     buildListArea();
     buildRunArea();
     buildMenus();
+    buildWallStrip();
 
     resize(Twips::toPixels(clientWidthTwips, m_twipsPerPixel),
-           Twips::toPixels(clientHeightTwips, m_twipsPerPixel) + menuBar()->sizeHint().height());
+           Twips::toPixels(clientHeightTwips, m_twipsPerPixel) + menuBar()->sizeHint().height() +
+               staWall->height());
 
     Form_Load();
 }
@@ -307,6 +334,27 @@ void frmLMControl::buildMenus() {
             [this] { menuBar()->setActiveAction(mnuFile->menuAction()); });
 }
 
+void frmLMControl::buildWallStrip() {
+    staWall = new QStatusBar(this);
+    staWall->setObjectName(QStringLiteral("staWall"));
+    staWall->setSizeGripEnabled(false);
+    const TwipsLayout layout(m_twipsPerPixel);
+    staWall->setFixedHeight(layout.pixels(wallHeightTwips));
+    setStatusBar(staWall);
+    // Placed by hand, as every control of the window, not by the bar's layout.
+    for (int n = 1; n <= static_cast<int>(lblWall.size()); ++n) {
+        const std::string name = "lblWall" + std::to_string(n);
+        QLabel* cell = layout.make<QLabel>(staWall, name.c_str(),
+                                           {120 + (n - 1) * wallCellPitchTwips, wallCellGapTwips,
+                                            wallCellPitchTwips - wallCellGapTwips,
+                                            wallHeightTwips - 2 * wallCellGapTwips},
+                                           JapaneseFont::gothic(8.25, true));
+        cell->setAlignment(Qt::AlignCenter);
+        lblWall[static_cast<std::size_t>(n - 1)] = cell;
+        setWallCell(n, WallCell{});
+    }
+}
+
 void frmLMControl::fillChoiceLists() {
     ComboTMove->clear();
     for (const std::string_view word : vocabulary::movementWords) {
@@ -361,13 +409,17 @@ void frmLMControl::Form_Load() {
 
     RunView& view = *this;
     m_run = std::make_unique<RunController>(m_table, CurrentDir, view, messageBoxes());
-    for (int n = 0; n < RunController::timerCount; ++n) {
+    const auto bind = [this](Timer& timer) {
         if (m_services.bindTimer) {
-            m_services.bindTimer(m_run->timer(n));
+            m_services.bindTimer(timer);
         } else {
-            new QtTimer(m_run->timer(n), this);
+            new QtTimer(timer, this);
         }
+    };
+    for (int n = 0; n < RunController::timerCount; ++n) {
+        bind(m_run->timer(n));
     }
+    bind(m_run->wallTimer());
     // Timers on a virtual clock (tests) would meet reports that come at real moments.
     if (!m_services.bindTimer && ExchangeWatcher::wanted()) {
         watchAnswers();
@@ -403,6 +455,7 @@ void frmLMControl::Form_Unload() {
     for (int n = 0; n < RunController::timerCount; ++n) {
         m_run->timer(n).setEnabled(false);
     }
+    m_run->wallTimer().setEnabled(false);
 
     removeJobsAndAnswers(CurrentDir);
     unloadChooser();
@@ -414,6 +467,9 @@ void frmLMControl::removeJobsAndAnswers(const std::filesystem::path& currentDir)
     exchange.deleteSet(ExchangeSet::EndAnswers);
     exchange.deleteSet(ExchangeSet::NextAnswers);
     exchange.deleteSet(ExchangeSet::Jobs);
+    // A presence file left by a program long gone must not count; a running display makes
+    // its own again within a second.
+    exchange.deletePresence();
 }
 
 void frmLMControl::unloadChooser() {
@@ -690,6 +746,43 @@ void frmLMControl::setJobWriteProblem(const std::string& problem) {
         text, Qt::ElideRight, lblJobWrite->contentsRect().width()));
     lblJobWrite->setToolTip(text);
     lblJobWrite->setVisible(!problem.empty());
+}
+
+void frmLMControl::setWallCell(int display, const WallCell& cell) {
+    QLabel* label = lblWall.at(static_cast<std::size_t>(display - 1));
+    const CellLook look = cellLook(cell.state);
+    QString text = QString::number(display) + QString::fromUtf8(look.mark);
+    QString tip = QStringLiteral("コンピュータ %1：").arg(display);
+    const auto index = static_cast<std::size_t>(display - 1);
+    QTime& since = m_silentSince.at(index);
+    switch (cell.state) {
+    case WallCell::State::Absent:
+        tip += QStringLiteral("表示プログラムが見つかりません（起動していないか、data "
+                              "フォルダーに届いていません）");
+        break;
+    case WallCell::State::Idle:
+        tip += QStringLiteral("表示プログラムは動いています（表示していません）");
+        break;
+    case WallCell::State::Showing:
+        text += QString::number(cell.line);
+        tip += QStringLiteral("表示のリストの %1 行目を表示しています").arg(cell.line);
+        break;
+    case WallCell::State::Silent:
+        if (m_cellStates.at(index) != WallCell::State::Silent) {
+            since = QTime::currentTime();
+        }
+        tip += QStringLiteral("%1 から応答がありません。戻るまで、このコンピュータは飛ばして"
+                              "表示します")
+                   .arg(since.toString(QStringLiteral("HH:mm:ss")));
+        break;
+    }
+    m_cellStates.at(index) = cell.state;
+    label->setText(text);
+    label->setToolTip(tip);
+    fillBackground(label, look.back);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, look.text);
+    label->setPalette(palette);
 }
 
 } // namespace lm

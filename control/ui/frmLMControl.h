@@ -5,6 +5,7 @@
 #include "RunView.h"
 
 #include <QMainWindow>
+#include <QTime>
 #include <array>
 #include <filesystem>
 #include <functional>
@@ -20,6 +21,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
+class QStatusBar;
 
 namespace lm {
 
@@ -33,7 +35,7 @@ class QtMessageBoxes;
 class frmFileLoad;
 
 // The control program's main window: the show list, the entry controls for the next item,
-// the show commands and the file commands.
+// the show commands and the file commands, and below them the state of every display computer.
 class frmLMControl : public QMainWindow, private RunView, private FileChooser {
     Q_OBJECT
 public:
@@ -59,8 +61,8 @@ public:
     // however the window or the program ends; only the first call acts.
     void Form_Unload();
     bool isUnloaded() const { return m_unloaded; }
-    // Deletes the answer and job files of the Exchange folder under the folder; other files
-    // (pictures, show files) stay. Every failure is ignored.
+    // Deletes the answer, job and presence files of the Exchange folder under the folder;
+    // other files (pictures, show files) stay. Every failure is ignored.
     static void removeJobsAndAnswers(const std::filesystem::path& currentDir);
 
     void mnuLMCEnd_Click();
@@ -109,6 +111,7 @@ private:
     void buildListArea();
     void buildRunArea();
     void buildMenus();
+    void buildWallStrip();
     void fillChoiceLists();
     void centreOnScreen();
     // Answers are taken as soon as the file system reports them, besides the watchers' polls.
@@ -124,6 +127,7 @@ private:
     void setLineCaption(const std::string& caption) override;
     void markStarterStopped() override;
     void setJobWriteProblem(const std::string& problem) override;
+    void setWallCell(int display, const WallCell& cell) override;
 
     // FileChooser, for the file commands: opens whichever chooser the window has at the moment,
     // since the program's own chooser window is made at its first use and goes at unload.
@@ -193,6 +197,13 @@ private:
     QPushButton* cmdStop = nullptr;
     QComboBox* ComboNum = nullptr;
     QLabel* Label2 = nullptr;
+
+    // The strip below the controls: one cell per display computer, lblWall1 ... lblWall16.
+    QStatusBar* staWall = nullptr;
+    std::array<QLabel*, 16> lblWall{};
+    // What each cell shows, and when its display turned silent, for the cell's tool tip.
+    std::array<WallCell::State, 16> m_cellStates{};
+    std::array<QTime, 16> m_silentSince{};
 
     QMenu* mnuFile = nullptr;
     QAction* mnuFileLoad = nullptr;

@@ -7,6 +7,9 @@ namespace lm {
 namespace {
 constexpr int startDelayMs = 100;
 constexpr int pollIntervalMs = 80;
+// Twice a second: a file system that keeps modification times to the second still shows a
+// change every second, well within the control program's 3 s.
+constexpr int presenceIntervalMs = 500;
 } // namespace
 
 DisplayLogic::DisplayLogic(SignView& view, std::filesystem::path workDir)
@@ -14,6 +17,7 @@ DisplayLogic::DisplayLogic(SignView& view, std::filesystem::path workDir)
     m_timer1.setHandler([this] { m_engine.Timer1_Timer(); });
     m_timer2.setHandler([this] { m_engine.Timer2_Timer(); });
     m_timer3.setHandler([this] { m_poller.Timer3_Timer(); });
+    m_presenceTimer.setHandler([this] { m_poller.WritePresence(); });
     m_poller.setJobStarter([this] { return m_engine.Timer1_Timer(); });
     m_engine.setEndHandler([this] { stopAll(); });
 }
@@ -25,12 +29,16 @@ void DisplayLogic::start(std::int16_t number) {
     m_timer1.setEnabled(true);
     m_timer3.setInterval(pollIntervalMs);
     m_timer3.setEnabled(true);
+    m_poller.WritePresence();
+    m_presenceTimer.setInterval(presenceIntervalMs);
+    m_presenceTimer.setEnabled(true);
 }
 
 void DisplayLogic::stopAll() {
     m_timer1.setEnabled(false);
     m_timer2.setEnabled(false);
     m_timer3.setEnabled(false);
+    m_presenceTimer.setEnabled(false);
 }
 
 void DisplayLogic::exchangeFilesChanged(const std::vector<std::string>& names) {

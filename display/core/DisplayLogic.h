@@ -13,7 +13,7 @@
 namespace lm {
 
 // The display program's logic behind its window: the job poller, the scroll engine and the
-// three timers the window binds to real timers (tests bind them to a virtual clock). Where the
+// four timers the window binds to real timers (tests bind them to a virtual clock). Where the
 // file system reports changes in the Exchange folder, a change of this display's job file runs
 // the poll at once, besides its timer.
 class DisplayLogic {
@@ -23,9 +23,10 @@ public:
     DisplayLogic(const DisplayLogic&) = delete;
     DisplayLogic& operator=(const DisplayLogic&) = delete;
 
-    // "OK": the number is taken, the one-shot start timer and the job poller are armed.
+    // "OK": the number is taken, the one-shot start timer and the job poller are armed, and
+    // the presence file is touched from now on.
     void start(std::int16_t number);
-    // Ending the program stops every timer at once.
+    // Ending the program stops every timer at once, the presence refresh with them.
     void stopAll();
     // Files of these names in the Exchange folder were written (a batch of reports, taken
     // between handlers). This display's job file among them runs one poll now, as the poll
@@ -41,6 +42,7 @@ public:
     Timer& timer1() { return m_timer1; } // start timer: 100 ms, once
     Timer& timer2() { return m_timer2; } // movement tick
     Timer& timer3() { return m_timer3; } // job poller: 80 ms
+    Timer& presenceTimer() { return m_presenceTimer; }
     JobPoller& poller() { return m_poller; }
     ScrollEngine& engine() { return m_engine; }
 
@@ -48,6 +50,7 @@ private:
     Timer m_timer1;
     Timer m_timer2;
     Timer m_timer3;
+    Timer m_presenceTimer;
     JobPoller m_poller;
     ScrollEngine m_engine;
 };

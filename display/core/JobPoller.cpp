@@ -89,4 +89,8 @@ void JobPoller::WriteEndAnswer() const {
     (void)exchange().writeAnswer(m_LMNumber, AnswerKind::End, m_LMJobLine[jobLine::itemNumber]);
 }
 
+void JobPoller::WritePresence() const {
+    (void)exchange().touchPresence(m_LMNumber);
+}
+
 } // namespace lm

@@ -37,6 +37,9 @@ public:
     bool ReadJob();
     void WriteNextAnswer() const;
     void WriteEndAnswer() const;
+    // Tells the control program that this display runs: touches LMAlive<n>.dat, or makes it
+    // again when it is gone. A failure waits for the next refresh.
+    void WritePresence() const;
 
     const JobLines& LMJobLine() const { return m_LMJobLine; }
     const std::string& LastJobHead() const { return m_LastJobHead; }

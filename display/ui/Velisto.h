@@ -84,6 +84,7 @@ private:
     QtTimer m_qtTimer1{m_logic.timer1()};
     QtTimer m_qtTimer2{m_logic.timer2()};
     QtTimer m_qtTimer3{m_logic.timer3()};
+    QtTimer m_qtPresenceTimer{m_logic.presenceTimer()};
     // Reports the job file's changes as they happen; none with LMSIGN_NOTIFY=off.
     std::unique_ptr<ExchangeWatcher> m_watcher;
 

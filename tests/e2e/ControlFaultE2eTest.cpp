@@ -119,9 +119,9 @@ private:
         return m_window->isShown();
     }
 
-    // Display 1 and 2, each on a screen of its own.
-    void startSigns() {
-        for (int number = 1; number <= displays; ++number) {
+    // Display 1 and 2 (or more), each on a screen of its own.
+    void startSigns(int count = displays) {
+        for (int number = 1; number <= count; ++number) {
             m_signs.push_back(std::make_unique<VelistoOnScreen>(work()));
             QVERIFY2(m_signs.back()->start(number), qPrintable(m_signs.back()->error()));
         }
@@ -155,7 +155,7 @@ private:
     // Waits until each display has been sent these rows first (from event `from` on).
     void verifyRowsSent(const ExchangeWatch& exchange, const std::vector<int>& rows,
                         std::size_t from = 0, int ms = 30000) const {
-        for (int display = 1; display <= displays; ++display) {
+        for (int display = 1; display <= static_cast<int>(m_signs.size()); ++display) {
             QVERIFY2(
                 waitUntil(
                     [&] { return startsWith(rowsSent(exchange.events(), display, from), rows); },
@@ -307,6 +307,67 @@ private slots:
         verifyRowsSent(exchange, {0, 1});
         QVERIFY(screenShows(2, topStrip, darkRed, 15000));
         QVERIFY(!indicatorShown());
+        verifyEverythingRuns();
+    }
+
+    // Four displays; display 2 is killed just after it took an item up (LM_STALL_KILLS times,
+    // once in a test run). Displays 3 and 4 go on, cell 2 turns red, and started again with its
+    // number display 2 rejoins. The stall is from the kill to display 3's next job.
+    void aKilledDisplayIsPassedOverAndRejoins() {
+        QVERIFY(startControl());
+        QVERIFY(waitUntil([&] { return fs::is_directory(m_data); }, 5000));
+        startSigns(4);
+        buildShow(fastEntry);
+        const ExchangeWatch exchange(m_data);
+        QVERIFY(m_window->click("cmdDisplay"));
+        verifyRowsSent(exchange, {0, 1});
+        const auto cellRed = [&] {
+            return shareOf(m_window->grab("lblWall2"), indicatorRed);
+        };
+        // The first write of an item job or answer into the file from event `from` on.
+        const auto written = [&](const std::string& file, std::size_t from) {
+            const auto events = exchange.events();
+            for (std::size_t i = from; i < events.size(); ++i) {
+                if (events[i].file == file && itemNumberOf(events[i].head) >= 0) {
+                    return std::optional(std::pair(i, events[i].written));
+                }
+            }
+            return std::optional<std::pair<std::size_t, ExchangeWatch::Clock::time_point>>();
+        };
+        std::vector<double> stalls;
+        for (int kill = 0; kill < std::max(1, qEnvironmentVariableIntValue("LM_STALL_KILLS"));
+             ++kill) {
+            const std::size_t had = rowsSent(exchange.events(), 2).size();
+            QVERIFY(
+                waitUntil([&] { return rowsSent(exchange.events(), 2).size() > had; }, 20000, 5));
+            m_signs[1]->kill();
+            const auto killed = ExchangeWatch::Clock::now();
+            const std::size_t from = exchange.events().size();
+            // An item at "速く" is due after 1.2 s, the margin is 3 s: display 3 takes an item
+            // up, and display 4 after it.
+            QVERIFY(waitUntil([&] { return written("LMData3.ini", from).has_value(); }, 6000));
+            const auto taken = *written("LMData3.ini", from);
+            stalls.push_back(
+                std::chrono::duration<double, std::milli>(taken.second - killed).count());
+            QVERIFY(
+                waitUntil([&] { return written("LMData4.ini", taken.first).has_value(); }, 8000));
+            QVERIFY(waitUntil([&] { return cellRed() > 0.5; }, 5000, 100));
+            keptScreenshot(*m_controlScreen, QStringLiteral("control-display2-silent"));
+            QVERIFY2(m_signs[1]->start(2), qPrintable(m_signs[1]->error()));
+            QVERIFY(waitUntil([&] { return cellRed() < 0.1; }, 5000, 100));
+            // Back in the chain: an answer of its passes an item on to display 3.
+            const std::size_t back = exchange.events().size();
+            QVERIFY(waitUntil(
+                [&] {
+                    const auto answer = written("LMPNext2.ans", back);
+                    return answer && written("LMData3.ini", answer->first);
+                },
+                20000, 50));
+        }
+        std::sort(stalls.begin(), stalls.end());
+        QVERIFY(!stalls.empty());
+        qInfo("stall after a kill: median %.0f ms, worst %.0f ms (%zu kills)",
+              stalls[stalls.size() / 2], stalls.back(), stalls.size());
         verifyEverythingRuns();
     }
 

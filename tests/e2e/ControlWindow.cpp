@@ -7,14 +7,16 @@
 
 #include <QThread>
 #include <array>
+#include <string>
 
 namespace lm::e2e {
 
 namespace {
 
 constexpr int twipsPerPixel = 15;
-// The client area below the menu bar, twips.
+// The client area below the menu bar, and the strip of display cells below it, twips.
 constexpr int clientHeightTwips = 8100;
+constexpr int wallHeightTwips = 360;
 
 struct Place {
     std::string_view name;
@@ -74,10 +76,18 @@ ControlWindow::ControlWindow(const XServer& server, const Program& program)
         return;
     }
     m_frame = m_xdo.windowGeometry(m_window);
-    m_menuBarHeight = m_frame.height() - clientHeightTwips / twipsPerPixel;
+    m_menuBarHeight = m_frame.height() - (clientHeightTwips + wallHeightTwips) / twipsPerPixel;
 }
 
 QRect ControlWindow::rectOf(std::string_view control) const {
+    // lblWall1 ... lblWall16: sixteen cells over the width of the list, below the client area.
+    if (control.starts_with("lblWall")) {
+        const int n = std::stoi(std::string(control.substr(7)));
+        return QRect((120 + (n - 1) * 653) / twipsPerPixel,
+                     (clientHeightTwips + 30) / twipsPerPixel, 623 / twipsPerPixel,
+                     300 / twipsPerPixel)
+            .translated(m_frame.topLeft() + QPoint(0, m_menuBarHeight));
+    }
     for (const Place& place : places) {
         if (place.name == control) {
             const QRect twips = place.twips.translated(place.container);

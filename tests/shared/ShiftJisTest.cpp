@@ -1,6 +1,25 @@
 #include "ShiftJis.h"
 
+#include <cerrno>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <iconv.h>
+#include <string_view>
+
+namespace {
+// The C library of a computer without the CP932 module, when the test asks for it.
+bool refuseCp932 = false;
+} // namespace
+
+extern "C" iconv_t iconv_open(const char* to, const char* from) {
+    using Open = iconv_t (*)(const char*, const char*);
+    static const auto real = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "iconv_open"));
+    if (refuseCp932 && (std::string_view(to) == "CP932" || std::string_view(from) == "CP932")) {
+        errno = EINVAL;
+        return reinterpret_cast<iconv_t>(-1);
+    }
+    return real(to, from);
+}
 
 namespace lm {
 namespace {
@@ -24,6 +43,13 @@ INSTANTIATE_TEST_SUITE_P(
                       EncodeCase{"～", "\x81\x60"}, EncodeCase{"−", "\x81\x7C"},
                       EncodeCase{"ｺﾝﾋﾟｭｰﾀ", "\xBA\xDD\xCB\xDF\xAD\xB0\xC0"},
                       EncodeCase{"　　", "\x81\x40\x81\x40"}, EncodeCase{"", ""}));
+
+TEST(ShiftJisConverters, TheStartCheckNamesEachMissingConversion) {
+    EXPECT_EQ(ShiftJis::missingConverters(), "");
+    refuseCp932 = true;
+    EXPECT_EQ(ShiftJis::missingConverters(), "UTF-8 → CP932, CP932 → UTF-8");
+    refuseCp932 = false;
+}
 
 TEST(ShiftJisEncode, RefusesCharactersThatWouldNotComeBackUnchanged) {
     EXPECT_EQ(ShiftJis::encode("café"), std::nullopt);

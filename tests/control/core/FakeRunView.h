@@ -2,6 +2,7 @@
 
 #include "RunView.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ public:
     bool lineCaptionRed = false;
     std::string jobWriteProblem;
     std::vector<std::string> jobWriteProblems; // every change, in order
+    std::array<WallCell, 17> cells{};          // index 0 unused
 
     std::string movementText() const override { return movement; }
     std::string speedText() const override { return speed; }
@@ -35,6 +37,9 @@ public:
     void setJobWriteProblem(const std::string& problem) override {
         jobWriteProblem = problem;
         jobWriteProblems.push_back(problem);
+    }
+    void setWallCell(int display, const WallCell& cell) override {
+        cells.at(static_cast<std::size_t>(display)) = cell;
     }
 };
 

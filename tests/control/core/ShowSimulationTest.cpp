@@ -10,12 +10,17 @@
 #include "TempDir.h"
 #include "TestRows.h"
 #include "VirtualClock.h"
+#include "Vocabulary.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
+#include <random>
 #include <set>
 
 namespace lm {
@@ -45,6 +50,22 @@ struct SimulatedDisplay {
         logic.setLMScreenWidth(windowWidth);
     }
 
+    // Puts every timer on the clock. Its presence file takes the virtual time, so that what the
+    // control program sees does not hang on how fast the test runs.
+    void attach(test::VirtualClock& clock, const ExchangeFolder& exchange) {
+        for (Timer* timer :
+             {&logic.timer1(), &logic.timer2(), &logic.timer3(), &logic.presenceTimer()}) {
+            clock.attach(*timer);
+        }
+        logic.presenceTimer().setHandler([this, &clock, &exchange] {
+            logic.poller().WritePresence();
+            std::error_code ignored;
+            std::filesystem::last_write_time(
+                exchange.presencePath(logic.LMNumber()),
+                std::filesystem::file_time_type(std::chrono::milliseconds(clock.now())), ignored);
+        });
+    }
+
     test::FakeSignView view;
     DisplayLogic logic;
 
@@ -65,12 +86,10 @@ protected:
         for (int n = 0; n < RunController::timerCount; ++n) {
             clock.attach(controller.timer(n));
         }
+        clock.attach(controller.wallTimer());
         for (int n = 1; n <= displays; ++n) {
-            auto display = std::make_unique<SimulatedDisplay>(dir.path());
-            clock.attach(display->logic.timer1());
-            clock.attach(display->logic.timer2());
-            clock.attach(display->logic.timer3());
-            sim.push_back(std::move(display));
+            sim.push_back(std::make_unique<SimulatedDisplay>(dir.path()));
+            sim.back()->attach(clock, exchange);
         }
         for (const char* picture : {"moving.jpg", "still.jpg", "a.jpg", "b.jpg", "c.jpg"}) {
             std::ofstream(dir.path() / picture) << "GIF89a"; // a picture, as its header says
@@ -254,7 +273,11 @@ TEST_F(ShowSimulation, TheFirstItemReachesDisplayNOnlyAfterItsWatcherIsOn) {
 }
 
 TEST_F(ShowSimulation, RepetitionRunsASecondRound) {
-    mixedList();
+    // Texts all cross a screen at the same pace, so none overtakes another down the wall; a
+    // round outlasts the starter, which begins anew with each round.
+    for (const char* text : {"本日のお知らせです", "皆様ようこそ", "またお越し下さい"}) {
+        table.append(textRow(text));
+    }
     view.repeat = true;
     startDisplays();
     controller.cmdDisplay_Click();
@@ -270,25 +293,33 @@ TEST_F(ShowSimulation, RepetitionRunsASecondRound) {
     EXPECT_TRUE(controller.timer(1).isActive());
 }
 
-TEST_F(ShowSimulation, ADisplayThatDoesNotAnswerHoldsUpTheDisplaysAfterIt) {
+TEST_F(ShowSimulation, AWallOfDisplays1245RunsAsAChainOfFour) {
     mixedList();
-    startDisplays({5});
+    std::set<int> absent{3};
+    for (int n = 6; n <= displays; ++n) {
+        absent.insert(n);
+    }
+    startDisplays(absent);
     controller.cmdDisplay_Click();
-    ASSERT_TRUE(runUntil([&] { return display(4).starts.size() == 3; }, 300'000));
-    runFor(60'000);
-    for (int n = 1; n <= 4; ++n) {
+    ASSERT_TRUE(runUntil([&] { return display(5).starts.size() == 3; }, 300'000));
+    for (const int n : {1, 2, 4, 5}) {
         EXPECT_EQ(itemsOf(display(n).starts), (std::vector<int>{0, 1, 2})) << n;
     }
-    // Display 5 was sent its items but never started them, so it never reported.
-    EXPECT_TRUE(std::filesystem::exists(exchange.jobPath(5)));
-    for (int n = 5; n <= displays; ++n) {
-        EXPECT_TRUE(display(n).starts.empty()) << n;
-        EXPECT_TRUE(display(n).nextAnswers.empty()) << n;
+    // Display 4 takes each item up as display 2 passes it on, as display 3 would (the first
+    // once the starter has switched its watcher on).
+    for (std::size_t k = 0; k < 3; ++k) {
+        const std::int64_t passed = display(2).nextAnswers[k].time;
+        EXPECT_GE(display(4).starts[k].time, passed) << k;
+        EXPECT_LE(display(4).starts[k].time, passed + 2 * worstHandOffMs + (k == 0 ? 1000 : 0))
+            << k;
     }
-    for (int n = 6; n <= displays; ++n) {
+    EXPECT_EQ(controller.wallCell(3).state, WallCell::State::Absent);
+    // Beyond display 5 nothing is present: the chain waits there, as it always did.
+    runFor(30'000);
+    EXPECT_TRUE(std::filesystem::exists(exchange.jobPath(6)));
+    for (int n = 7; n <= displays; ++n) {
         EXPECT_FALSE(std::filesystem::exists(exchange.jobPath(n))) << n;
     }
-    checkHandOffs();
 }
 
 TEST_F(ShowSimulation, AStopInMidShowBlanksAllSixteen) {
@@ -347,6 +378,317 @@ TEST_F(ShowSimulation, AStillShowMovesEveryDisplayOnAtEachEndOfDisplayOne) {
         EXPECT_FALSE(controller.timer(n).isActive()) << n;
     }
 }
+
+// A show drawn from a seed: its items, words and repetition, and the life of each display:
+// absent, or up from its own "OK" (so that answers wait random parts of the poll periods), some
+// killed in mid-show and some of those started again.
+struct RandomShow {
+    static constexpr std::int64_t forever = std::numeric_limits<std::int64_t>::max();
+
+    explicit RandomShow(unsigned seed) {
+        std::mt19937 rng(seed);
+        const auto pick = [&](int lo, int hi) {
+            return std::uniform_int_distribution<int>(lo, hi)(rng);
+        };
+        for (int r = 0, count = pick(2, 5); r < count; ++r) {
+            rows.push_back(pick(0, 2) == 0
+                               ? pictureRow("p.jpg", pick(0, 1) ? "左へ" : "移動しない")
+                               : textRow(std::string(static_cast<std::size_t>(pick(1, 12)), 'A')));
+        }
+        const int speedRow = pick(0, 4);
+        speed = vocabulary::speedWords[static_cast<std::size_t>(speedRow)];
+        paceMs = (speedRow + 1) * 1000;
+        movement = vocabulary::movementWords[static_cast<std::size_t>(pick(0, 1))];
+        repeat = pick(0, 1) == 1;
+        endMs = 18 * paceMs + 30'000;
+        startAt = 1000 + pick(0, 99);
+        const bool faulty = pick(0, 2) != 0;
+        for (int n = 1; n <= displays; ++n) {
+            if (faulty && pick(0, 4) == 0) {
+                continue;
+            }
+            const std::int64_t killAt =
+                faulty && pick(0, 5) == 0 ? pick(3000, endMs - 15000) : forever;
+            lives[n] = {{pick(0, 999), killAt}};
+            if (killAt != forever && pick(0, 1) == 1) {
+                lives[n].emplace_back(killAt + pick(500, 10000), forever);
+            }
+        }
+    }
+
+    bool faultFree() const {
+        return std::all_of(lives.begin() + 1, lives.end(), [](const auto& life) {
+            return life.size() == 1 && life[0].second == forever;
+        });
+    }
+    bool aliveThroughout(int n, std::int64_t from, std::int64_t to) const {
+        return std::any_of(lives[n].begin(), lives[n].end(),
+                           [&](const auto& up) { return up.first <= from && to < up.second; });
+    }
+
+    std::vector<ItemTable::Row> rows;
+    std::string speed;
+    std::string movement;
+    int paceMs = 0;
+    bool repeat = false;
+    std::int64_t startAt = 0; // "表示させる"
+    std::int64_t endMs = 0;
+    // Per display, from when to when it runs.
+    std::array<std::vector<std::pair<std::int64_t, std::int64_t>>, displays + 1> lives;
+};
+
+struct JobWrite {
+    std::int64_t time = 0;
+    int display = 0;
+    std::string bytes; // empty: the file was deleted
+    friend bool operator==(const JobWrite&, const JobWrite&) = default;
+};
+
+// One run of a random show, recording every job write, next answer and change of a display's
+// cell with its time, and when each watcher came on.
+class ShowRun : public test::FakeRunView {
+public:
+    ShowRun(const RandomShow& show, bool passOver) : m_show(show) {
+        exchange.make();
+        for (const ItemTable::Row& row : show.rows) {
+            table.append(row);
+        }
+        speed = show.speed;
+        movement = show.movement;
+        repeat = show.repeat;
+        controller.setPassOver(passOver);
+        for (int n = 0; n < RunController::timerCount; ++n) {
+            clock.attach(controller.timer(n));
+        }
+        clock.attach(controller.wallTimer());
+        watcherOn.fill(RandomShow::forever);
+        controller.timer(0).setHandler([this] {
+            controller.Timer0_Timer();
+            for (int n = 1; n <= displays; ++n) {
+                watcherOn[n] = controller.timer(n).isActive() ? std::min(watcherOn[n], clock.now())
+                                                              : watcherOn[n];
+            }
+        });
+        for (int n = 1; n <= displays; ++n) {
+            controller.timer(n).setHandler([this, n] {
+                n == 1 ? controller.Timer1_Timer() : controller.watcherTimer(n);
+                for (int k = n; k <= (n == 1 && controller.StillShow() ? displays : n); ++k) {
+                    std::string bytes = lineFile::readBytes(exchange.jobPath(k)).value_or("");
+                    if (bytes != lastJob[k]) {
+                        jobs.push_back({clock.now(), k, bytes});
+                        lastJob[k] = std::move(bytes);
+                    }
+                }
+            });
+        }
+    }
+
+    void run() {
+        std::vector<std::pair<std::int64_t, std::function<void()>>> events;
+        events.emplace_back(m_show.startAt, [this] { controller.cmdDisplay_Click(); });
+        for (int n = 1; n <= displays; ++n) {
+            for (const auto& [from, to] : m_show.lives[n]) {
+                events.emplace_back(from, [this, n] { startDisplay(n); });
+                events.emplace_back(to, [this, n] { sims[n].reset(); });
+            }
+        }
+        std::stable_sort(events.begin(), events.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [time, act] : events) {
+            if (time > m_show.endMs) {
+                break;
+            }
+            clock.advanceTo(time);
+            act();
+        }
+        clock.advanceTo(m_show.endMs);
+    }
+
+    void setWallCell(int display, const WallCell& cell) override {
+        cells[display].emplace_back(clock.now(), cell.state);
+    }
+
+    std::vector<JobWrite> jobs;
+    std::array<std::vector<Event>, displays + 1> reports; // next answers
+    std::array<std::vector<std::pair<std::int64_t, WallCell::State>>, displays + 1> cells;
+    std::array<std::int64_t, displays + 1> watcherOn{};
+
+private:
+    void startDisplay(int n) {
+        auto& display = sims[n] = std::make_unique<SimulatedDisplay>(dir.path());
+        display->attach(clock, exchange);
+        display->logic.timer2().setHandler([this, n, engine = &display->logic.engine()] {
+            engine->Timer2_Timer();
+            std::string bytes =
+                lineFile::readBytes(exchange.answerPath(AnswerKind::Next, n)).value_or("");
+            if (bytes != lastReport[n] && !bytes.empty()) {
+                reports[n].push_back({clock.now(), static_cast<int>(numericValue(bytes))});
+            }
+            lastReport[n] = std::move(bytes);
+        });
+        display->logic.start(static_cast<std::int16_t>(n));
+    }
+
+    const RandomShow& m_show;
+    test::TempDir dir;
+    ExchangeFolder exchange{dir.path()};
+    ItemTable table;
+    test::FakeMessageBoxes boxes;
+    test::VirtualClock clock;
+    RunController controller{table, dir.path(), *this, boxes};
+    std::array<std::unique_ptr<SimulatedDisplay>, displays + 1> sims;
+    std::array<std::string, displays + 1> lastJob;
+    std::array<std::string, displays + 1> lastReport;
+};
+
+struct ItemJob {
+    std::int64_t time = 0;
+    int row = 0;
+    AnswerDue due;
+};
+
+WallCell::State cellAt(const ShowRun& run, int n, std::int64_t t) {
+    WallCell::State state = WallCell::State::Absent;
+    for (const auto& [time, changed] : run.cells[n]) {
+        state = time <= t ? changed : state;
+    }
+    return state;
+}
+
+void checkShow(const RandomShow& show, const ShowRun& run) {
+    const int count = static_cast<int>(show.rows.size());
+    const bool still = std::all_of(show.rows.begin(), show.rows.end(), [](const auto& row) {
+        return row[ItemTable::kindField] == "画像" && row[ItemTable::movementField] != "左へ";
+    });
+    // The item jobs each display was sent: stop jobs, the row after the last and deletions left
+    // out.
+    std::array<std::vector<ItemJob>, displays + 1> jobs;
+    for (const JobWrite& write : run.jobs) {
+        const std::vector<std::string> lines = lineFile::decode(write.bytes);
+        JobLines job;
+        std::copy_n(lines.begin(), std::min(lines.size(), job.size()), job.begin());
+        const auto row = static_cast<int>(numericValue(job[jobLine::itemNumber]));
+        if (!write.bytes.empty() && row >= 0 && row < count) {
+            jobs[write.display].push_back({write.time, row, AnswerDue::of(job)});
+        }
+    }
+    const auto firstJob = [&](int n, std::int64_t after) {
+        const auto job = std::find_if(jobs[n].begin(), jobs[n].end(),
+                                      [&](const ItemJob& j) { return j.time > after; });
+        return job == jobs[n].end() ? RandomShow::forever : job->time;
+    };
+    for (std::size_t k = 0; k < jobs[1].size(); ++k) {
+        EXPECT_EQ(jobs[1][k].row, static_cast<int>(k) % count) << "display 1, job " << k;
+    }
+    // An item is passed on in time: display 1 gets its next row, display n + 1 an item, by the
+    // moment it was due, the margin, a start pace and a poll, a tick of rounding and a watcher
+    // tick. The stall after a kill is written to LM_STALL_CSV when it names a file.
+    std::ofstream stallCsv(std::getenv("LM_STALL_CSV") ? std::getenv("LM_STALL_CSV") : "",
+                           std::ios::app);
+    for (int n = 1; n <= displays; ++n) {
+        const std::vector<ItemJob>& own = jobs[n];
+        const int to = n == 1 ? 1 : n + 1;
+        for (std::size_t k = 0; k < own.size() && to <= displays && !(still && n > 1); ++k) {
+            const auto due = n == 1 ? own[k].due.endMs : own[k].due.nextMs;
+            if (!due || (n == 1 && !show.repeat && own[k].row == count - 1)) {
+                continue;
+            }
+            const std::int64_t dueAt = own[k].time + *due;
+            const std::int64_t deadline = dueAt + DisplayWall::silenceMs + show.paceMs + 500;
+            const bool cut = k + 1 < own.size() && own[k + 1].time < dueAt + 500;
+            // Sent early by the still-picture rule, display n + 1 has the item already.
+            const auto had = std::find_if(jobs[to].rbegin(), jobs[to].rend(),
+                                          [&](const ItemJob& j) { return j.time <= own[k].time; });
+            if (cut || (n > 1 && had != jobs[to].rend() && had->row == own[k].row) ||
+                deadline > show.endMs || run.watcherOn[to] > dueAt ||
+                !show.aliveThroughout(to, own[k].time, deadline)) {
+                continue;
+            }
+            const std::int64_t next = firstJob(to, own[k].time);
+            EXPECT_LE(next, deadline) << "display " << to << " waited after row " << own[k].row
+                                      << " reached display " << n << " at " << own[k].time;
+            for (const auto& [up, killed] : show.lives[n]) {
+                if (n > 1 && killed > own[k].time && killed < dueAt && stallCsv) {
+                    stallCsv << next - killed << ',' << next - dueAt << '\n';
+                }
+            }
+        }
+    }
+    // Display n gets the rows display n - 1 got, in their order, each once n - 1 reported it or
+    // while n - 1 was silent or absent. Watchers 2 to 4 send a still picture early.
+    for (int n = 2; n <= displays && !still; ++n) {
+        std::size_t from = 0;
+        for (const ItemJob& job : jobs[n]) {
+            const auto& row = show.rows[static_cast<std::size_t>(job.row)];
+            const bool early = n <= 4 && row[ItemTable::kindField] == "画像" &&
+                               row[ItemTable::movementField] == "移動しない";
+            const auto& before = jobs[n - 1];
+            const auto match = std::find_if(
+                before.begin() + static_cast<std::ptrdiff_t>(from), before.end(),
+                [&](const ItemJob& j) { return j.row == job.row && j.time <= job.time; });
+            if (match == before.end()) {
+                EXPECT_TRUE(early) << "display " << n << " got row " << job.row << " at "
+                                   << job.time << ", which display " << n - 1 << " never had";
+                continue;
+            }
+            from = static_cast<std::size_t>(match - before.begin()) + 1;
+            const auto& said = run.reports[n - 1];
+            const auto& changes = run.cells[n - 1];
+            const auto gone = [](WallCell::State s) {
+                return s != WallCell::State::Idle && s != WallCell::State::Showing;
+            };
+            EXPECT_TRUE(early || gone(cellAt(run, n - 1, match->time)) ||
+                        std::any_of(said.begin(), said.end(),
+                                    [&](const Event& e) {
+                                        return e.item == job.row && e.time >= match->time &&
+                                               e.time <= job.time;
+                                    }) ||
+                        std::any_of(changes.begin(), changes.end(),
+                                    [&](const auto& c) {
+                                        return c.first > match->time && c.first <= job.time &&
+                                               gone(c.second);
+                                    }))
+                << "display " << n << " got row " << job.row << " at " << job.time
+                << " before display " << n - 1 << " reported it";
+        }
+    }
+    // Only a display that went away, or never answered the job it has, falls silent.
+    for (int n = 1; n <= displays; ++n) {
+        for (const auto& [time, state] : run.cells[n]) {
+            std::int64_t since = 0;
+            for (const JobWrite& w : run.jobs) {
+                since = w.display == n && w.time <= time ? w.time : since;
+            }
+            EXPECT_TRUE(state != WallCell::State::Silent || !show.aliveThroughout(n, since, time))
+                << "display " << n << " fell silent at " << time;
+        }
+    }
+}
+
+class ShowProperty : public ::testing::TestWithParam<int> {};
+
+// Several hundred random shows. LM_SHOW_SEED=<seed> with the filter Seeds/*/0 runs one alone.
+TEST_P(ShowProperty, TheWallGoesOnWhenDisplaysFailAndIsUnchangedWhenNoneDoes) {
+    const char* first = std::getenv("LM_SHOW_SEED");
+    const unsigned seed = (first ? static_cast<unsigned>(std::stoul(first)) : 20'240'613U) +
+                          static_cast<unsigned>(GetParam());
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    const RandomShow show(seed);
+    ShowRun run(show, true);
+    run.run();
+    checkShow(show, run);
+    if (show.faultFree()) {
+        // Every job byte for byte and at its tick, as the chain that waits for every display.
+        ShowRun waiting(show, false);
+        waiting.run();
+        const auto [mine, theirs] = std::mismatch(run.jobs.begin(), run.jobs.end(),
+                                                  waiting.jobs.begin(), waiting.jobs.end());
+        EXPECT_TRUE(mine == run.jobs.end() && theirs == waiting.jobs.end())
+            << "first difference at job write " << mine - run.jobs.begin();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, ShowProperty, ::testing::Range(0, 300));
 
 } // namespace
 } // namespace lm

@@ -88,6 +88,19 @@ private:
         return false;
     }
 
+    // Displays 2 and 3 touch their presence files each 500 ms; display 3 stops at `quiet`.
+    void runWithPresence(std::int64_t ms, std::int64_t quiet = -1) {
+        for (std::int64_t t = 0; t < ms; t += 500) {
+            for (int n = 2; n <= (quiet >= 0 && t >= quiet ? 2 : 3); ++n) {
+                const fs::path file = exchange().presencePath(n);
+                QVERIFY(exchange().touchPresence(n));
+                fs::last_write_time(file,
+                                    fs::file_time_type(std::chrono::milliseconds(m_clock->now())));
+            }
+            m_clock->advance(500);
+        }
+    }
+
 private slots:
     void init() {
         m_work = std::make_unique<WorkingFolder>();
@@ -218,6 +231,32 @@ private slots:
         m_clock->advance(200);
         QCOMPARE(jobHead(1), std::string(repeat ? " 0 " : " 1 "));
         QCOMPARE(m_window->runController().timer(1).isActive(), repeat);
+    }
+
+    void theWallStripShowsEachDisplaysStateByColourAndMark() {
+        struct Expected {
+            int display;
+            QString text;
+            QColor back;
+            QString tip;
+        };
+        const auto verify = [this](const Expected& e) {
+            const auto* cell =
+                control<QLabel>(qPrintable(QStringLiteral("lblWall%1").arg(e.display)));
+            QCOMPARE(cell->text(), e.text);
+            QCOMPARE(cell->palette().color(QPalette::Window), e.back);
+            QVERIFY2(cell->toolTip().contains(e.tip), qPrintable(cell->toolTip()));
+        };
+        const QColor grey(192, 192, 192);
+        verify({2, QStringLiteral("2－"), grey, QStringLiteral("見つかりません")});
+        runWithPresence(1000);
+        verify({2, QStringLiteral("2○"), Qt::white, QStringLiteral("動いています")});
+        // Display 1 is absent: display 2 takes row 0 up at once, from watcher 2's first tick.
+        startTwoItemShow();
+        runWithPresence(4000, 1000);
+        verify({1, QStringLiteral("1－"), grey, QStringLiteral("見つかりません")});
+        verify({2, QStringLiteral("2▶1"), QColor(192, 255, 192), QStringLiteral("1 行目を表示")});
+        verify({3, QStringLiteral("3×"), brightRed, QStringLiteral("から応答がありません")});
     }
 
     void aStopEndsTheShowAndHidesTheShowingLabel() {

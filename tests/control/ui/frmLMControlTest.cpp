@@ -47,7 +47,8 @@ QString captionOf(const QWidget* widget) {
 }
 
 const std::vector<std::string> exchangeFiles{"LMData1.ini",  "LMData16.ini", "LMData.ini",
-                                             "LMPNext3.ans", "LMPEnd2.ans",  "LMPEnd16.ans"};
+                                             "LMPNext3.ans", "LMPEnd2.ans",  "LMPEnd16.ans",
+                                             "LMAlive2.dat", "LMAlive16.dat"};
 // The stop job in code page 932 with CR LF: "-1", "文字", "", "左へ", "", "白", "暗い青", "中",
 // two ideographic blanks, "".
 const std::string stopJobBytes = "-1\r\n"

@@ -174,5 +174,22 @@ TEST_F(JobPollerTest, AnswersThatCannotBeWrittenAreDropped) {
     EXPECT_FALSE(logic.timer2().isEnabled());
 }
 
+// From "OK" until the display ends, its presence file is made again whenever it is gone.
+TEST_F(JobPollerTest, PresenceLastsFromOkUntilTheDisplayEnds) {
+    clock.attach(logic.presenceTimer());
+    const std::filesystem::path presence = exchange.presencePath(7);
+    clock.advance(2000);
+    EXPECT_FALSE(std::filesystem::exists(presence));
+    confirm();
+    EXPECT_TRUE(std::filesystem::exists(presence));
+    std::filesystem::remove(presence);
+    clock.advance(500);
+    EXPECT_TRUE(std::filesystem::exists(presence));
+    startJob(job("-1", "終了", "左へ", "中"));
+    std::filesystem::remove(presence);
+    clock.advance(2000);
+    EXPECT_FALSE(std::filesystem::exists(presence));
+}
+
 } // namespace
 } // namespace lm

@@ -18,11 +18,14 @@ constexpr std::array<int, vocabulary::speedCount> pictureDivisors{10, 20, 30, 40
 
 } // namespace
 
-int moveStep(int windowWidth, std::string_view speedWord, Mode mode) {
+int divisor(std::string_view speedWord, Mode mode) {
     const int row = vocabulary::speedPosition(speedWord).value_or(vocabulary::speedCount - 1);
     const auto& divisors = mode == Mode::Text ? textDivisors : pictureDivisors;
-    const double step =
-        roundHalfEven(static_cast<double>(windowWidth) / divisors[static_cast<std::size_t>(row)]);
+    return divisors[static_cast<std::size_t>(row)];
+}
+
+int moveStep(int windowWidth, std::string_view speedWord, Mode mode) {
+    const double step = roundHalfEven(static_cast<double>(windowWidth) / divisor(speedWord, mode));
     return std::max(1, static_cast<int>(step));
 }
 

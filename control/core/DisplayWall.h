@@ -1,0 +1,64 @@
+#pragma once
+
+#include "ExchangeFolder.h"
+#include "Vocabulary.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace lm {
+
+// What the control program knows of the display computers 1 to 16: whether each one's display
+// program runs, and whether it has fallen silent. A display program shows that it runs by
+// touching its presence file; the control program judges by when it saw the file change, on
+// its own clock (ms), never by the file's time, since the computers' clocks may differ. A
+// display program that writes no presence file counts as running from its first answer in a
+// show.
+class DisplayWall {
+public:
+    // A display that was there and shows no sign of life for longer than this is silent.
+    static constexpr std::int64_t silenceMs = 3000;
+
+    explicit DisplayWall(const ExchangeFolder& exchange) : m_exchange(exchange) {}
+
+    // One look at every presence file (one small file each), at the controller's time now.
+    void poll(std::int64_t now);
+    // An answer of display n was seen: it runs, and is no longer silent.
+    void noteAnswer(int n, std::int64_t now);
+    // Display n is overdue with its answer. Only an answer, or its presence coming back after
+    // it went, ends that: a program that touches its file but never answers stays silent.
+    void markSilent(int n);
+    // A new show: answers of the one before no longer count.
+    void newShow();
+    // The display programs were told to end: those that go are absent, not silent.
+    void forget();
+
+    bool isPresent(int n) const { return at(n).present; }
+    bool isSilent(int n) const { return at(n).silent; }
+    // Some display after n is present.
+    bool presentAfter(int n) const;
+
+private:
+    struct Display {
+        bool looked = false; // the presence file was looked at before
+        std::optional<std::filesystem::file_time_type> stamp;
+        std::optional<std::int64_t> changeSeenAt; // none: it writes no presence file
+        std::optional<std::int64_t> answerSeenAt; // in this show
+        bool present = false;
+        bool wasPresent = false;
+        bool silent = false;
+        bool presenceLost = false; // a change of its presence file brings it back
+        bool toldToEnd = false;
+    };
+
+    Display& at(int n) { return m_displays.at(static_cast<std::size_t>(n)); }
+    const Display& at(int n) const { return m_displays.at(static_cast<std::size_t>(n)); }
+    void update(Display& display, std::int64_t now);
+
+    const ExchangeFolder& m_exchange;
+    std::array<Display, vocabulary::maxDisplays + 1> m_displays{}; // index 0 unused
+};
+
+} // namespace lm
