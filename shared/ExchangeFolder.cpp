@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <string_view>
 #include <sys/stat.h>
 #include <system_error>
+#include <tuple>
 #include <utility>
 
 namespace lm {
@@ -64,6 +66,25 @@ std::string fileName(std::string_view stem, int display, std::string_view extens
     return name;
 }
 
+// The display number between stem and extension, written as fileName writes it.
+std::optional<int> displayIn(std::string_view name, std::string_view stem,
+                             std::string_view extension) {
+    if (name.size() <= stem.size() + extension.size() || !name.starts_with(stem) ||
+        !name.ends_with(extension)) {
+        return std::nullopt;
+    }
+    const std::string_view digits =
+        name.substr(stem.size(), name.size() - stem.size() - extension.size());
+    int display = 0;
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), display);
+    if (error != std::errc() || end != digits.data() + digits.size() ||
+        std::to_string(display) != digits) {
+        return std::nullopt;
+    }
+    return display;
+}
+
 } // namespace
 
 ExchangeFolder::ExchangeFolder(std::filesystem::path workDir) : m_workDir(std::move(workDir)) {}
@@ -79,6 +100,19 @@ std::filesystem::path ExchangeFolder::jobPath(int display) const {
 std::filesystem::path ExchangeFolder::answerPath(AnswerKind kind, int display) const {
     return folder() /
            fileName(kind == AnswerKind::Next ? nextStem : endStem, display, answerExtension);
+}
+
+std::optional<ExchangeFile> ExchangeFolder::fileOf(std::string_view name) {
+    using Kind = ExchangeFile::Kind;
+    for (const auto& [kind, stem, extension] :
+         {std::tuple{Kind::Job, jobStem, jobExtension},
+          std::tuple{Kind::NextAnswer, nextStem, answerExtension},
+          std::tuple{Kind::EndAnswer, endStem, answerExtension}}) {
+        if (const std::optional<int> display = displayIn(name, stem, extension)) {
+            return ExchangeFile{kind, *display};
+        }
+    }
+    return std::nullopt;
 }
 
 std::filesystem::path ExchangeFolder::presencePath(int display) const {

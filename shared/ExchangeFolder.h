@@ -17,6 +17,14 @@ enum class AnswerKind { Next, End };
 // The three wildcard sets the control program deletes.
 enum class ExchangeSet { EndAnswers, NextAnswers, Jobs };
 
+// One of the three exchange files of a display, as its name tells it.
+struct ExchangeFile {
+    enum class Kind { Job, NextAnswer, EndAnswer };
+    Kind kind = Kind::Job;
+    int display = 0;
+    bool operator==(const ExchangeFile&) const = default;
+};
+
 struct JobHead {
     enum class Status {
         Ok,
@@ -39,6 +47,9 @@ public:
     std::filesystem::path folder() const;
     std::filesystem::path jobPath(int display) const;
     std::filesystem::path answerPath(AnswerKind kind, int display) const;
+    // Which exchange file a bare file name is, exactly as the paths above spell it; nothing
+    // for any other name (pictures, "LMData07.ini", a writer's temporary file).
+    static std::optional<ExchangeFile> fileOf(std::string_view name);
     // A running display touches its presence file; none of the three sets matches it, so a
     // program that knows nothing of it leaves it alone.
     std::filesystem::path presencePath(int display) const;

@@ -245,6 +245,19 @@ void RunController::Timer1_Timer() {
     }
 }
 
+void RunController::answerChanged(AnswerKind kind, int display) {
+    // Watcher 1 reads "LMPEnd1.ans"; watcher n (2 to 16) reads LMPNext<n-1>.ans.
+    int watcher = 0;
+    if (kind == AnswerKind::End && display == 1) {
+        watcher = 1;
+    } else if (kind == AnswerKind::Next && display >= 1 && display < displayCount) {
+        watcher = display + 1;
+    }
+    if (watcher != 0) {
+        m_timers[static_cast<std::size_t>(watcher)].fire();
+    }
+}
+
 void RunController::sendToDisplayOne() {
     std::error_code ignored;
     std::filesystem::remove(m_exchange.answerPath(AnswerKind::End, 1), ignored);

@@ -97,6 +97,10 @@ public:
     void Timer1_Timer();
     void watcherTimer(int n);
     void wallTimer_Timer();
+    // The file system reports that display `display` wrote an answer: the watcher that reads
+    // it ticks now, as its timer would (only while switched on), and its timer goes on as
+    // before. Answers that no watcher reads change nothing.
+    void answerChanged(AnswerKind kind, int display);
 
     // The job files. Each returns how the write went and updates the job-write indicator.
     WriteStatus WriteItemJob(int n);

@@ -2,6 +2,7 @@
 
 #include "ClickLabel.h"
 #include "ExchangeFolder.h"
+#include "ExchangeWatcher.h"
 #include "JapaneseFont.h"
 #include "QtMessageBoxes.h"
 #include "QtTimer.h"
@@ -30,6 +31,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <optional>
 
 namespace lm {
 
@@ -418,11 +420,29 @@ void frmLMControl::Form_Load() {
         bind(m_run->timer(n));
     }
     bind(m_run->wallTimer());
+    // Timers on a virtual clock (tests) would meet reports that come at real moments.
+    if (!m_services.bindTimer && ExchangeWatcher::wanted()) {
+        watchAnswers();
+    }
     m_showList = std::make_unique<ShowList>(m_table, m_run->exchange());
     FileChooser& commandsChooser = *this;
     m_fileCommands = std::make_unique<ShowFileCommands>(
         *m_showList, [this] { cmdStop_Click(); }, commandsChooser, m_chooserVariables,
         messageBoxes());
+}
+
+void frmLMControl::watchAnswers() {
+    auto* watcher = new ExchangeWatcher(CurrentDir, this);
+    connect(watcher, &ExchangeWatcher::filesChanged, this, [this](const QStringList& names) {
+        for (const QString& name : names) {
+            const std::optional<ExchangeFile> file = ExchangeFolder::fileOf(name.toStdString());
+            if (file && file->kind != ExchangeFile::Kind::Job) {
+                m_run->answerChanged(file->kind == ExchangeFile::Kind::EndAnswer ? AnswerKind::End
+                                                                                 : AnswerKind::Next,
+                                     file->display);
+            }
+        }
+    });
 }
 
 void frmLMControl::Form_Unload() {

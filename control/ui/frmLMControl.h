@@ -114,6 +114,8 @@ private:
     void buildWallStrip();
     void fillChoiceLists();
     void centreOnScreen();
+    // Answers are taken as soon as the file system reports them, besides the watchers' polls.
+    void watchAnswers();
 
     // RunView
     std::string movementText() const override;

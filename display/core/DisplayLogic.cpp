@@ -1,5 +1,7 @@
 #include "DisplayLogic.h"
 
+#include <algorithm>
+
 namespace lm {
 
 namespace {
@@ -37,6 +39,17 @@ void DisplayLogic::stopAll() {
     m_timer2.setEnabled(false);
     m_timer3.setEnabled(false);
     m_presenceTimer.setEnabled(false);
+}
+
+void DisplayLogic::exchangeFilesChanged(const std::vector<std::string>& names) {
+    if (!m_timer3.isActive()) {
+        return;
+    }
+    const ExchangeFile job{ExchangeFile::Kind::Job, m_poller.LMNumber()};
+    if (std::any_of(names.begin(), names.end(),
+                    [&](const std::string& name) { return ExchangeFolder::fileOf(name) == job; })) {
+        m_timer3.fire();
+    }
 }
 
 } // namespace lm

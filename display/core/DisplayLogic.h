@@ -7,11 +7,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace lm {
 
 // The display program's logic behind its window: the job poller, the scroll engine and the
-// four timers the window binds to real timers (tests bind them to a virtual clock).
+// four timers the window binds to real timers (tests bind them to a virtual clock). Where the
+// file system reports changes in the Exchange folder, a change of this display's job file runs
+// the poll at once, besides its timer.
 class DisplayLogic {
 public:
     // An empty working folder means the process's current directory.
@@ -24,6 +28,11 @@ public:
     void start(std::int16_t number);
     // Ending the program stops every timer at once, the presence refresh with them.
     void stopAll();
+    // Files of these names in the Exchange folder were written (a batch of reports, taken
+    // between handlers). This display's job file among them runs one poll now, as the poll
+    // timer would (only while it runs), and the timer goes on as before. Other files cost a
+    // comparison.
+    void exchangeFilesChanged(const std::vector<std::string>& names);
 
     std::int16_t LMNumber() const { return m_poller.LMNumber(); }
     // Width of the window in twips; every step of the movement derives from it.

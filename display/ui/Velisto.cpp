@@ -1,5 +1,6 @@
 #include "Velisto.h"
 
+#include "ExchangeWatcher.h"
 #include "JapaneseFont.h"
 #include "Monitors.h"
 #include "NumberText.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <cmath>
+#include <system_error>
 
 namespace lm {
 
@@ -42,7 +44,7 @@ QColor paletteColour(int number) {
 
 Velisto::Velisto(std::filesystem::path workDir, QScreen* monitor, RememberedNumbers* remembered,
                  QWidget* parent)
-    : QWidget(parent), m_logic(*this, std::move(workDir)), m_remembered(remembered) {
+    : QWidget(parent), m_logic(*this, workDir), m_remembered(remembered) {
     setObjectName(QStringLiteral("Velisto"));
     QScreen* screen = monitor != nullptr ? monitor : Monitors::underPointer();
     if (screen != nullptr) {
@@ -55,6 +57,22 @@ Velisto::Velisto(std::filesystem::path workDir, QScreen* monitor, RememberedNumb
     setAutoFillBackground(true);
     buildControls();
     Form_Load();
+    if (ExchangeWatcher::wanted()) {
+        std::error_code error;
+        if (workDir.empty()) {
+            // The program never changes its working folder.
+            workDir = std::filesystem::current_path(error);
+        }
+        m_watcher = std::make_unique<ExchangeWatcher>(workDir);
+        connect(m_watcher.get(), &ExchangeWatcher::filesChanged, this,
+                [this](const QStringList& names) {
+                    std::vector<std::string> files;
+                    for (const QString& name : names) {
+                        files.push_back(name.toStdString());
+                    }
+                    m_logic.exchangeFilesChanged(files);
+                });
+    }
 }
 
 Velisto::~Velisto() = default;

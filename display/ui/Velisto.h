@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 
 class QComboBox;
 class QGroupBox;
@@ -19,6 +20,7 @@ class QScreen;
 
 namespace lm {
 
+class ExchangeWatcher;
 class PictureBox;
 class RememberedNumbers;
 class SignGlide;
@@ -83,6 +85,8 @@ private:
     QtTimer m_qtTimer2{m_logic.timer2()};
     QtTimer m_qtTimer3{m_logic.timer3()};
     QtTimer m_qtPresenceTimer{m_logic.presenceTimer()};
+    // Reports the job file's changes as they happen; none with LMSIGN_NOTIFY=off.
+    std::unique_ptr<ExchangeWatcher> m_watcher;
 
     double m_STwips = 15.0;
     int m_FormFlag = 0;

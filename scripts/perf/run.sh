@@ -5,8 +5,9 @@
 #   scripts/perf/run.sh
 #
 # It builds the Release programs in build-perf, installs Debian's chromium when it is missing,
-# and takes about nine minutes: 4 × 60 s of scrolling, 20 s of gliding frames, then memory,
-# start-up, the ticks and the hand-off gaps.
+# and takes about twenty minutes: 4 × 60 s of scrolling, 20 s of gliding frames, then memory,
+# start-up, the ticks, the hand-off gaps with notifications and on the polls alone, and 2 × 60 s
+# of a show for the CPU it takes.
 # LM_PERF_SECONDS shortens the scrolling window for a quick look.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -52,11 +53,17 @@ out="$perf_build/perf.md"
     echo "|---|---|---|---|---|---|---|"
     "$here/frames.sh"
     echo
-    echo "Hand-off gap on three displays at \"速く\", ${LM_PERF_HANDOFF_RUNS:-5} runs:"
+    echo "Hand-off gap on three displays at \"速く\", ${LM_PERF_HANDOFF_RUNS:-5} runs, with notifications / on the polls alone:"
     echo
     echo "| Part | Hand-offs | Median | p90 | p99 | Slowest |"
     echo "|---|---|---|---|---|---|"
     "$here/handoff.sh"
+    echo
+    echo "CPU of the programs while a show runs on three displays for ${LM_PERF_SECONDS:-60} s (percent of one core):"
+    echo
+    echo "| Program | With notifications | On the polls alone | Change | Change per item sent |"
+    echo "|---|---|---|---|---|"
+    "$here/showcpu.sh"
     echo
     echo "Load after the run: $(cut -d' ' -f1-3 /proc/loadavg)."
 } | tee "$out"

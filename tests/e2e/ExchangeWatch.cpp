@@ -1,10 +1,12 @@
 #include "ExchangeWatch.h"
 
-#include <QFile>
+#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
+#include <fcntl.h>
+#include <iterator>
 #include <poll.h>
+#include <sys/fanotify.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -14,15 +16,17 @@ namespace lm::e2e {
 
 namespace {
 
-// Steady time of a modification time, through the offset between the two clocks now.
+// Steady time of a modification time, through the offset between the two clocks. One offset
+// for the whole run: files modified within the same tick of the coarse clock (an answer and
+// the job it released) must keep their order, which an offset taken anew each time can swap.
 ExchangeWatch::Clock::time_point steadyTimeOf(const timespec& modified) {
     using namespace std::chrono;
-    const auto realNow = system_clock::now();
-    const auto steadyNow = ExchangeWatch::Clock::now();
-    const auto since =
-        realNow.time_since_epoch() - duration_cast<system_clock::duration>(
-                                         seconds(modified.tv_sec) + nanoseconds(modified.tv_nsec));
-    return steadyNow - duration_cast<ExchangeWatch::Clock::duration>(since);
+    static const auto offset =
+        ExchangeWatch::Clock::now().time_since_epoch() -
+        duration_cast<ExchangeWatch::Clock::duration>(system_clock::now().time_since_epoch());
+    return ExchangeWatch::Clock::time_point(
+        offset + duration_cast<ExchangeWatch::Clock::duration>(seconds(modified.tv_sec) +
+                                                               nanoseconds(modified.tv_nsec)));
 }
 
 // The resolution of file modification times (one kernel tick, 4 ms at 250 Hz).
@@ -53,7 +57,18 @@ ExchangeWatch::ExchangeWatch(std::filesystem::path folder) : m_folder(std::move(
     if (m_fd < 0) {
         return;
     }
-    m_watch = ::inotify_add_watch(m_fd, m_folder.c_str(), IN_CLOSE_WRITE | IN_DELETE | IN_MOVED_TO);
+    // fanotify (as root) opens each written file for the watch as the writer closes it, so
+    // what was written can be read even after the file is gone.
+    m_fanotify = ::fanotify_init(FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK,
+                                 O_RDONLY | O_CLOEXEC | O_LARGEFILE);
+    if (m_fanotify >= 0 &&
+        ::fanotify_mark(m_fanotify, FAN_MARK_ADD, FAN_CLOSE_WRITE | FAN_EVENT_ON_CHILD, AT_FDCWD,
+                        m_folder.c_str()) != 0) {
+        ::close(m_fanotify);
+        m_fanotify = -1;
+    }
+    m_watch = ::inotify_add_watch(m_fd, m_folder.c_str(),
+                                  IN_DELETE | IN_MOVED_TO | (m_fanotify < 0 ? IN_CLOSE_WRITE : 0));
     if (m_watch < 0) {
         return;
     }
@@ -65,8 +80,10 @@ ExchangeWatch::~ExchangeWatch() {
     if (m_thread.joinable()) {
         m_thread.join();
     }
-    if (m_fd >= 0) {
-        ::close(m_fd);
+    for (const int fd : {m_fanotify, m_fd}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
 }
 
@@ -76,48 +93,105 @@ std::vector<ExchangeWatch::Event> ExchangeWatch::events() const {
 }
 
 void ExchangeWatch::run() {
-    alignas(inotify_event) std::array<char, 16384> buffer{};
     while (!m_stop) {
-        pollfd ready{m_fd, POLLIN, 0};
-        if (::poll(&ready, 1, 50) <= 0) {
+        std::array<pollfd, 2> watched{{{m_fanotify, POLLIN, 0}, {m_fd, POLLIN, 0}}};
+        if (::poll(watched.data(), watched.size(), 50) > 0) {
+            // Writes first: a file is deleted only after it was written.
+            readWrites();
+            readNames();
+        }
+        handOver(false);
+    }
+    handOver(true);
+}
+
+void ExchangeWatch::readWrites() {
+    if (m_fanotify < 0) {
+        return;
+    }
+    alignas(fanotify_event_metadata) std::array<char, 4096> buffer{};
+    const ssize_t length = ::read(m_fanotify, buffer.data(), buffer.size());
+    for (ssize_t offset = 0;
+         offset + static_cast<ssize_t>(sizeof(fanotify_event_metadata)) <= length;) {
+        const auto* event =
+            reinterpret_cast<const fanotify_event_metadata*>(buffer.data() + offset);
+        offset += static_cast<ssize_t>(event->event_len);
+        if (event->vers != FANOTIFY_METADATA_VERSION || event->event_len == 0) {
+            break;
+        }
+        if (event->fd < 0) {
             continue;
         }
-        const ssize_t length = ::read(m_fd, buffer.data(), buffer.size());
-        for (ssize_t offset = 0; offset < length;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + offset);
-            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            if (event->len == 0) {
-                continue;
-            }
-            record((event->mask & IN_DELETE) != 0 ? Event::Kind::Deleted : Event::Kind::Written,
-                   event->name);
+        // The file's name as it is now, with " (deleted)" once it is gone.
+        std::array<char, 4096> target{};
+        const std::string link = "/proc/self/fd/" + std::to_string(event->fd);
+        const ssize_t size = ::readlink(link.c_str(), target.data(), target.size() - 1);
+        std::string name =
+            std::filesystem::path(std::string(target.data(), size > 0 ? size : 0)).filename();
+        if (const std::string gone = " (deleted)"; name.ends_with(gone)) {
+            name.resize(name.size() - gone.size());
+        }
+        record(Event::Kind::Written, name, event->fd);
+        ::close(event->fd);
+    }
+}
+
+void ExchangeWatch::readNames() {
+    alignas(inotify_event) std::array<char, 16384> buffer{};
+    const ssize_t length = ::read(m_fd, buffer.data(), buffer.size());
+    for (ssize_t offset = 0; offset < length;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + offset);
+        offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        if (event->len == 0) {
+            continue;
+        }
+        if ((event->mask & IN_DELETE) != 0) {
+            record(Event::Kind::Deleted, event->name, -1);
+            continue;
+        }
+        // Without fanotify an answer may be gone by now: it is recorded without its bytes.
+        const int file = ::open((m_folder / event->name).c_str(), O_RDONLY | O_CLOEXEC);
+        record(Event::Kind::Written, event->name, file);
+        if (file >= 0) {
+            ::close(file);
         }
     }
 }
 
-void ExchangeWatch::record(Event::Kind kind, const std::string& name) {
+void ExchangeWatch::handOver(bool wait) {
+    std::unique_lock lock(m_mutex, std::defer_lock);
+    if (wait) {
+        lock.lock();
+    } else if (!lock.try_lock()) {
+        return;
+    }
+    std::move(m_recorded.begin(), m_recorded.end(), std::back_inserter(m_events));
+    m_recorded.clear();
+}
+
+void ExchangeWatch::record(Event::Kind kind, const std::string& name, int file) {
     Event event;
     event.kind = kind;
     event.file = name;
     event.seen = Clock::now();
     event.written = event.seen;
-    if (kind == Event::Kind::Written) {
-        const std::filesystem::path path = m_folder / name;
-        struct stat status {};
-        QFile file(QString::fromStdString(path.string()));
-        if (file.open(QIODevice::ReadOnly) && ::stat(path.c_str(), &status) == 0) {
-            // The modification time comes from the kernel's coarse clock, at most one of its
-            // ticks before the write; the write was over when the event was seen. The middle
-            // of that span is the best guess.
-            const Clock::time_point modified = steadyTimeOf(status.st_mtim);
-            const Clock::time_point latest = std::min(event.seen, modified + coarseTick());
-            event.written = latest < modified ? latest : modified + (latest - modified) / 2;
-            event.bytes = file.readAll().toStdString();
-            event.head = event.bytes.substr(0, event.bytes.find_first_of("\r\n"));
+    struct stat status {};
+    if (file >= 0 && ::fstat(file, &status) == 0) {
+        // The modification time comes from the kernel's coarse clock, at most one of its
+        // ticks before the write; the write was over when the event was seen. The middle
+        // of that span is the best guess.
+        const Clock::time_point modified = steadyTimeOf(status.st_mtim);
+        const Clock::time_point latest = std::min(event.seen, modified + coarseTick());
+        event.written = latest < modified ? latest : modified + (latest - modified) / 2;
+        std::array<char, 4096> chunk{};
+        ssize_t got = 0;
+        while ((got = ::pread(file, chunk.data(), chunk.size(),
+                              static_cast<off_t>(event.bytes.size()))) > 0) {
+            event.bytes.append(chunk.data(), static_cast<std::size_t>(got));
         }
+        event.head = event.bytes.substr(0, event.bytes.find_first_of("\r\n"));
     }
-    const std::lock_guard lock(m_mutex);
-    m_events.push_back(std::move(event));
+    m_recorded.push_back(std::move(event));
 }
 
 } // namespace lm::e2e

@@ -11,8 +11,11 @@
 namespace lm::e2e {
 
 // Records, from a thread of its own, every file written into or deleted from the Exchange
-// folder (inotify), with what was written. Answer files live only until the control
-// program's next watcher tick, so polling could miss them; inotify sees each one.
+// folder, with what was written. Answer files live only until the control program's next
+// watcher tick, so polling could miss them; the kernel's reports see each one. Told of answers
+// at once, the control program deletes each within a ms, before a watch could open it: as root
+// the watch therefore takes each written file from fanotify, which opens it as the writer
+// closes it. Elsewhere (inotify alone) such an answer may be recorded without its bytes.
 class ExchangeWatch {
 public:
     using Clock = std::chrono::steady_clock;
@@ -42,14 +45,24 @@ public:
 
 private:
     void run();
-    void record(Event::Kind kind, const std::string& name);
+    // The written files fanotify reports, and the names inotify reports.
+    void readWrites();
+    void readNames();
+    // `file` is open on the file as written, or -1 when it was gone.
+    void record(Event::Kind kind, const std::string& name, int file);
+    // Moves what was recorded to the events the test reads: at once when the test is not
+    // reading them (the thread never waits for it), or (wait) in any case.
+    void handOver(bool wait);
 
     std::filesystem::path m_folder;
     int m_fd = -1;
+    int m_fanotify = -1;
     int m_watch = -1;
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_mutex;
     std::vector<Event> m_events;
+    // What the thread recorded and has not handed over yet.
+    std::vector<Event> m_recorded;
     std::thread m_thread;
 };
 

@@ -10,11 +10,14 @@
 #include "Wait.h"
 #include "XServer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QtTest>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <utility>
 
 using namespace lm::e2e;
 namespace fs = std::filesystem;
@@ -53,6 +56,20 @@ int wantedSamples() {
     return ok && wanted > 0 ? wanted : 8;
 }
 
+// CPU time the process has used so far, all its threads, in ns: what the scheduler counts
+// (/proc/<pid>/task/<tid>/schedstat), finer than the 10 ms ticks of /proc/<pid>/stat.
+qint64 cpuNanoseconds(qint64 pid) {
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    qint64 total = 0;
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile schedstat(tasks + QLatin1Char('/') + task + QStringLiteral("/schedstat"));
+        if (schedstat.open(QIODevice::ReadOnly)) {
+            total += schedstat.readAll().split(' ').value(0).toLongLong();
+        }
+    }
+    return total;
+}
+
 } // namespace
 
 // A show of two text items on three real displays, started from the real control window:
@@ -61,7 +78,20 @@ class ShowHandOverE2eTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void eachItemPassesFromDisplayToDisplay_data() {
+        QTest::addColumn<bool>("notify");
+        QTest::newRow("notifications") << true;
+        QTest::newRow("polls") << false;
+    }
+
     void eachItemPassesFromDisplayToDisplay() {
+        QFETCH(bool, notify);
+        // The programs start with the test's environment.
+        if (notify) {
+            qunsetenv("LMSIGN_NOTIFY");
+        } else {
+            qputenv("LMSIGN_NOTIFY", "off");
+        }
         lm::test::TempDir work;
         const fs::path data = work.path() / "data";
         XServer controlScreen;
@@ -134,6 +164,12 @@ private slots:
             QVERIFY2(rows.size() >= 2, qPrintable(QString::number(display)));
         }
 
+        measureCpu({{QStringLiteral("LMControl"), control.pid()},
+                    {QStringLiteral("Velisto 1"), signs[0]->program().pid()},
+                    {QStringLiteral("Velisto 2"), signs[1]->program().pid()},
+                    {QStringLiteral("Velisto 3"), signs[2]->program().pid()}},
+                   [&] { return logNow().jobCount(1); });
+
         // "表示を止める": every screen turns dark blue.
         QVERIFY(window.click("cmdStop"));
         for (const auto& sign : signs) {
@@ -145,13 +181,47 @@ private slots:
                 5000, 100));
         }
 
-        report(log);
+        report(log, notify);
     }
 
 private:
+    // LM_SHOW_CPU_SECONDS: the CPU time each program uses while the show runs that long, and
+    // how many items display 1 was sent meanwhile; also appended to the file LM_SHOW_CPU_CSV
+    // names.
+    static void measureCpu(const std::vector<std::pair<QString, qint64>>& programs,
+                           const std::function<int()>& itemsSent) {
+        const int seconds = qEnvironmentVariableIntValue("LM_SHOW_CPU_SECONDS");
+        if (seconds <= 0) {
+            return;
+        }
+        const int itemsBefore = itemsSent();
+        std::vector<qint64> before;
+        for (const auto& program : programs) {
+            before.push_back(cpuNanoseconds(program.second));
+        }
+        QTest::qWait(seconds * 1000);
+        const int items = itemsSent() - itemsBefore;
+        QString rows;
+        for (std::size_t i = 0; i < programs.size(); ++i) {
+            const double ms =
+                static_cast<double>(cpuNanoseconds(programs[i].second) - before[i]) / 1e6;
+            qInfo("%s: %.1f ms of CPU in %d s", qPrintable(programs[i].first), ms, seconds);
+            rows += QStringLiteral("%1,%2,%3,%4,%5\n")
+                        .arg(QLatin1String(QTest::currentDataTag()), programs[i].first)
+                        .arg(seconds)
+                        .arg(ms, 0, 'f', 1)
+                        .arg(items);
+        }
+        if (const QString file = qEnvironmentVariable("LM_SHOW_CPU_CSV"); !file.isEmpty()) {
+            QFile csv(file);
+            QVERIFY(csv.open(QIODevice::Append));
+            csv.write(rows.toUtf8());
+        }
+    }
+
     // The hand-off gaps: from the next answer of display n to display n + 1 showing the item,
     // with the two halves, the control program's and the display's.
-    static void report(const ShowLog& log) {
+    static void report(const ShowLog& log, bool notify) {
         std::vector<double> gaps;
         std::vector<double> control;
         std::vector<double> display;
@@ -160,7 +230,8 @@ private:
             gaps.push_back(milliseconds(handOff.shown - handOff.answered));
             control.push_back(milliseconds(handOff.jobWritten - handOff.answered));
             display.push_back(milliseconds(handOff.shown - handOff.jobWritten));
-            rows += QStringLiteral("%1,%2,%3,%4,%5\n")
+            rows += QStringLiteral("%1,%2,%3,%4,%5,%6\n")
+                        .arg(QLatin1String(QTest::currentDataTag()))
                         .arg(handOff.from)
                         .arg(handOff.row)
                         .arg(gaps.back(), 0, 'f', 1)
@@ -181,13 +252,18 @@ private:
             QFile csv(file);
             QVERIFY(csv.open(QIODevice::Append));
             if (csv.size() == 0) {
-                csv.write("from,row,gap_ms,control_ms,display_ms\n");
+                csv.write("mode,from,row,gap_ms,control_ms,display_ms\n");
             }
             csv.write(rows.toUtf8());
         }
         // Both halves are bounded by a poll period each; far beyond them, something waits for
         // a later round.
         QVERIFY2(percentile(gaps, 1.0) < 1000, qPrintable(rows));
+        // Told at once of every answer and job, the programs hand on in a few ms; half the
+        // floor of the two polls (about 100 ms) leaves room for a loaded machine.
+        if (notify) {
+            QVERIFY2(percentile(gaps, 0.5) < 50, qPrintable(rows));
+        }
     }
 };
 

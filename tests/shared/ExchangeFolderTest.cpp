@@ -42,6 +42,23 @@ TEST_F(ExchangeFolderTest, NamesTheFilesOfEachDisplay) {
     EXPECT_EQ(exchange.jobPath(-2).filename(), "LMData-2.ini");
 }
 
+TEST_F(ExchangeFolderTest, TellsEachExchangeFileByItsNameAndNothingElse) {
+    using Kind = ExchangeFile::Kind;
+    for (const int n : {-2, 0, 7, 16, 99}) {
+        EXPECT_EQ(ExchangeFolder::fileOf(exchange.jobPath(n).filename().string()),
+                  (ExchangeFile{Kind::Job, n}));
+        EXPECT_EQ(ExchangeFolder::fileOf("LMPNext" + std::to_string(n) + ".ans"),
+                  (ExchangeFile{Kind::NextAnswer, n}));
+        EXPECT_EQ(ExchangeFolder::fileOf("LMPEnd" + std::to_string(n) + ".ans"),
+                  (ExchangeFile{Kind::EndAnswer, n}));
+    }
+    for (const char* other :
+         {"LMData07.ini", "LMData+7.ini", "LMData-0.ini", "LMData.ini", "LMData7.ini.tmp",
+          "lmdata7.ini", "LMPEnd1.ini", "LMAlive7.dat", "LMData99999999999.ini"}) {
+        EXPECT_FALSE(ExchangeFolder::fileOf(other)) << other;
+    }
+}
+
 TEST_F(ExchangeFolderTest, MakeToleratesAnExistingFolderAndAMissingParent) {
     exchange.make();
     EXPECT_TRUE(fs::is_directory(exchange.folder()));

@@ -261,6 +261,24 @@ TEST_F(RunControllerTest, DisplayTwoGetsEachRowOnTheNextAnswerForIt) {
     EXPECT_EQ(controller.SendRow(2), 2);
 }
 
+TEST_F(RunControllerTest, AReportedAnswerRunsOnlyTheTickOfTheWatcherThatReadsIt) {
+    addTexts(3);
+    startFastUntilWatcher(3);
+    exchange.writeAnswer(1, AnswerKind::End, itemNumberLine(0));
+    reportNext(1, 0);
+    reportNext(3, 0); // watcher 4 is not on yet
+    // Each runs at once, without the clock moving on.
+    controller.answerChanged(AnswerKind::End, 2);
+    controller.answerChanged(AnswerKind::Next, 16);
+    controller.answerChanged(AnswerKind::Next, 3);
+    EXPECT_EQ(head(1), " 0 ");
+    EXPECT_FALSE(exists(exchange.jobPath(2)) || exists(exchange.jobPath(4)));
+    controller.answerChanged(AnswerKind::End, 1);
+    controller.answerChanged(AnswerKind::Next, 1);
+    EXPECT_EQ(head(1), " 1 ");
+    EXPECT_EQ(head(2), " 0 ");
+}
+
 TEST_F(RunControllerTest, AnAnswerWithAnEmptyFirstFieldIsIgnored) {
     addTexts(2);
     startFastUntilWatcher(2);
