@@ -28,6 +28,13 @@ std::optional<int> reportedRow(double reported, int count) {
     return static_cast<int>(reported);
 }
 
+// The answer a display gives for the item of this row: any next answer naming it, or an end
+// answer with the end word.
+bool answersItem(const Answer& answer, AnswerKind kind, int row) {
+    return !answer.isEmpty() && row >= 0 && answer.value() == row &&
+           (kind == AnswerKind::Next || answer.isEndWord());
+}
+
 bool isKnownKind(const std::string& kind) {
     return kind == vocabulary::kindText || kind == vocabulary::kindPicture;
 }
@@ -448,8 +455,7 @@ Answer RunController::answerFrom(AnswerKind kind, int p) {
     }
     lastRead = answer;
     if (!answer.isEmpty()) {
-        const bool forItem = t.row >= 0 && answer.value() == t.row &&
-                             (kind == AnswerKind::Next || answer.isEndWord());
+        const bool forItem = answersItem(answer, kind, t.row);
         if (forItem && passed.tookItem) {
             // The item went on without this answer; it would only move the chain twice.
             std::error_code ignored;
@@ -623,9 +629,7 @@ bool RunController::isOverdue(int n) {
             return false;
         }
         // It may wait in its file for a watcher that is not on yet, or for none (display 16).
-        const Answer answer = m_exchange.readAnswer(kind, n);
-        seen = !answer.isEmpty() && answer.value() == t.row &&
-               (kind == AnswerKind::Next || answer.isEndWord());
+        seen = answersItem(m_exchange.readAnswer(kind, n), kind, t.row);
         return !seen;
     };
     return missing(AnswerKind::Next, t.due.nextMs, t.nextSeen) ||
