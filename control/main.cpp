@@ -1,9 +1,20 @@
+#include "ControlInstance.h"
+#include "ControlOptions.h"
+#include "ControlPresence.h"
+#include "ControlState.h"
+#include "ExchangeFolder.h"
 #include "QtMessageBoxes.h"
 #include "ShiftJis.h"
 #include "ShutdownSignals.h"
 #include "frmLMControl.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -20,10 +31,60 @@ extern "C" void cleanExchangeAtExit() {
     lm::frmLMControl::removeJobsAndAnswers(exchangeWorkDir);
 }
 
+// XDG_STATE_HOME, or ~/.local/state: where programs keep what should outlive a restart.
+std::filesystem::path stateHome() {
+    const QString set = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!set.isEmpty() && QDir::isAbsolutePath(set)) {
+        return set.toStdString();
+    }
+    return (QDir::homePath() + QStringLiteral("/.local/state")).toStdString();
+}
+
+// A second LMControl on this Exchange folder hands its command line to the first one.
+int handOver(const lm::ControlInstance& instance, const lm::ControlOptions& options) {
+    lm::ControlRequest request;
+    if (!options.showFile().empty()) {
+        request.kind =
+            options.start() ? lm::ControlRequest::Kind::Start : lm::ControlRequest::Kind::Open;
+        request.path = options.showFile().string();
+    }
+    constexpr int replyMs = 10000;
+    const std::optional<std::string> reply = instance.send(request, replyMs);
+    if (!reply) {
+        std::fprintf(stderr,
+                     "LMControl: another LMControl runs on this Exchange folder but does not "
+                     "answer\n");
+        return 1;
+    }
+    if (!reply->empty()) {
+        std::fprintf(stderr, "LMControl: %s\n", reply->c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
+// Exit status: 0 when the program ended normally or handed its command line to the LMControl
+// that runs on this Exchange folder, 1 when it could not run, 2 for a wrong option.
 int main(int argc, char* argv[]) {
+    lm::ControlOptions options;
+    {
+        // The command line is read before any window system is asked for: --help and a wrong
+        // option work without a display.
+        const QCoreApplication reading(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("LMControl"));
+        if (!options.parse(QCoreApplication::arguments())) {
+            std::fprintf(stderr, "LMControl: %s\n", qUtf8Printable(options.error()));
+            return 2;
+        }
+        if (options.helpWanted()) {
+            std::fputs(qUtf8Printable(options.helpText()), stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("LMControl"));
     // Every job file is written in code page 932; without the converter the first one would
     // fail inside a timer tick.
     if (const std::string missing = lm::ShiftJis::missingConverters(); !missing.empty()) {
@@ -35,22 +96,67 @@ int main(int argc, char* argv[]) {
             "注意！");
         return 1;
     }
+
+    std::error_code error;
+    const std::filesystem::path workDir = std::filesystem::current_path(error);
+    lm::ControlInstance instance(workDir,
+                                 QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    if (!instance.claim()) {
+        return handOver(instance, options);
+    }
+    // Before anything touches the folder: starting would delete the files of a show that
+    // another computer's control program runs.
+    if (const std::optional<std::string> other =
+            lm::ControlPresence::otherController(lm::ExchangeFolder(workDir), [](int ms) {
+                QThread::msleep(static_cast<unsigned>(ms));
+            })) {
+        lm::QtMessageBoxes().warn("コンピュータ「" + *other +
+                                      "」の制御プログラムが、この data "
+                                      "フォルダーで動いています。制御プログラムは一つの data "
+                                      "フォルダーに一つだけ動かせます。そちらを使うか、そちら"
+                                      "を終了させてから起動して下さい。",
+                                  "注意！");
+        std::fprintf(stderr, "LMControl: the control program on %s uses this Exchange folder\n",
+                     other->c_str());
+        return 1;
+    }
     lm::ShutdownSignals shutdownSignals;
 
-    lm::frmLMControl window;
+    lm::frmLMControl::Services services;
+    services.stateFolder = lm::ControlState::folderFor(stateHome(), workDir);
+    lm::frmLMControl window(services);
     exchangeWorkDir = window.CurrentDir;
     std::atexit(cleanExchangeAtExit);
+    instance.listen(
+        [&window](const lm::ControlRequest& request) { return window.handleRequest(request); });
 
     // SIGTERM, SIGINT and logout never reach the close box: unload, then leave every event
-    // loop, a modal dialog's included.
-    QObject::connect(&shutdownSignals, &lm::ShutdownSignals::received, &window, [&window] {
-        window.Form_Unload();
-        QCoreApplication::exit(0);
-    });
+    // loop, a modal dialog's included. Ctrl+C in a terminal is the operator's; the others end
+    // a show that --resume starts again.
+    QObject::connect(&shutdownSignals, &lm::ShutdownSignals::received, &window,
+                     [&window](int signal) {
+                         window.Form_Unload(signal == SIGINT ? lm::frmLMControl::Ending::Operator
+                                                             : lm::frmLMControl::Ending::System);
+                         QCoreApplication::exit(0);
+                     });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
                      [&window] { window.Form_Unload(); });
 
+    if (options.resume()) {
+        std::string why;
+        if (!window.resume(why)) {
+            std::fprintf(stderr, "LMControl: %s\n", why.c_str());
+        }
+    }
     window.show();
+    if (!options.showFile().empty()) {
+        // Once the window is up, so that its message boxes have it to stand over.
+        QTimer::singleShot(0, &window, [&window, &options] {
+            if (window.openShowFile(options.showFile()) && options.start()) {
+                window.cmdDisplay_Click();
+            }
+        });
+    }
     const int status = QApplication::exec();
     window.Form_Unload();
     exchangeWorkDir.clear();

@@ -24,6 +24,7 @@ constexpr std::string_view presenceStem = "LMAlive";
 constexpr std::string_view jobExtension = ".ini";
 constexpr std::string_view answerExtension = ".ans";
 constexpr std::string_view presenceExtension = ".dat";
+constexpr std::string_view controlName = "LMControl.dat";
 
 struct SetPattern {
     std::string_view prefix;
@@ -128,7 +129,7 @@ bool ExchangeFolder::isReservedName(std::string_view name) {
     const std::array<SetPattern, 4> sets{
         patternOf(ExchangeSet::EndAnswers), patternOf(ExchangeSet::NextAnswers),
         patternOf(ExchangeSet::Jobs), SetPattern{presenceStem, presenceExtension}};
-    return ReplacingFile::isTemporaryName(folded) ||
+    return ReplacingFile::isTemporaryName(folded) || folded == foldedName(controlName) ||
            std::any_of(sets.begin(), sets.end(), [&](const SetPattern& set) {
                const std::string prefix = foldedName(set.prefix);
                const std::string suffix = foldedName(set.suffix);
@@ -213,6 +214,28 @@ void ExchangeFolder::deletePresence() const {
         std::error_code ignored;
         std::filesystem::remove(presencePath(display), ignored);
     }
+}
+
+std::optional<SignOfLife> ExchangeFolder::presenceLife(int display) const {
+    const std::optional<std::string> bytes = lineFile::readBytes(presencePath(display));
+    return bytes ? SignOfLife::parse(*bytes) : std::nullopt;
+}
+
+bool ExchangeFolder::writePresence(int display, const SignOfLife& life) const {
+    return lineFile::writeBytes(presencePath(display), life.encode());
+}
+
+std::filesystem::path ExchangeFolder::controlPath() const {
+    return folder() / controlName;
+}
+
+std::optional<SignOfLife> ExchangeFolder::controlLife() const {
+    const std::optional<std::string> bytes = lineFile::readBytes(controlPath());
+    return bytes ? SignOfLife::parse(*bytes) : std::nullopt;
+}
+
+bool ExchangeFolder::writeControlLife(const SignOfLife& life) const {
+    return lineFile::writeBytes(controlPath(), life.encode());
 }
 
 } // namespace lm

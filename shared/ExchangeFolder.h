@@ -3,6 +3,7 @@
 #include "Answer.h"
 #include "JobLines.h"
 #include "LineFile.h"
+#include "SignOfLife.h"
 
 #include <filesystem>
 #include <optional>
@@ -86,6 +87,17 @@ public:
     std::optional<std::filesystem::file_time_type> presenceStamp(int display) const;
     // Deletes the presence files of the displays 1 to 16; every failure is ignored.
     void deletePresence() const;
+    // What display `display` says of itself in its presence file; nothing while the file is
+    // empty (an older display), cut or missing.
+    std::optional<SignOfLife> presenceLife(int display) const;
+    // Writes the presence file anew with what the display says of itself. False on failure.
+    bool writePresence(int display, const SignOfLife& life) const;
+
+    // The control program's own presence file, LMControl.dat: one control program runs per
+    // Exchange folder, and this is how another computer's tells that one already does.
+    std::filesystem::path controlPath() const;
+    std::optional<SignOfLife> controlLife() const;
+    bool writeControlLife(const SignOfLife& life) const;
 
 private:
     std::filesystem::path m_workDir;

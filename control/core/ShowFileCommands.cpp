@@ -75,7 +75,17 @@ bool ShowFileCommands::mnuFileLoad_Click() {
         return false;
     }
     // The name is used as typed: the save's extension rule does not apply to a load.
-    const std::filesystem::path path = showFile::join(m_vars.SPath, m_vars.SName);
+    return load(showFile::join(m_vars.SPath, m_vars.SName));
+}
+
+bool ShowFileCommands::openFile(const std::filesystem::path& path) {
+    if (m_stop) {
+        m_stop();
+    }
+    return load(path);
+}
+
+bool ShowFileCommands::load(const std::filesystem::path& path) {
     const std::optional<showFile::Contents> contents = showFile::read(path);
     if (!contents) {
         m_boxes.warn("ファイル「" + path.string() +

@@ -26,6 +26,9 @@ public:
     // then fills List1 from the list's lines and clears the picture choice. A file that cannot
     // be read leaves the list as it was and is reported.
     bool mnuFileLoad_Click();
+    // A show file named on the command line: the stop, then the load as "読み込み" does it,
+    // with the same warnings.
+    bool openFile(const std::filesystem::path& path);
 
     // "保存" / "表示のリストﾌｧｲﾙ保存". True when the file was written. The name gets ".txt" by
     // the save rule and is stored back into SName. A failed save leaves any previous file as it
@@ -35,6 +38,7 @@ public:
 private:
     // Stops, runs the chooser in the given mode; true when it returned OK with a name.
     bool chooseFile(const char* mode);
+    bool load(const std::filesystem::path& path);
 
     ShowList& m_list;
     std::function<void()> m_stop;

@@ -14,8 +14,8 @@ namespace {
 std::array<int, 2> pipeEnds{-1, -1};
 constexpr std::array<int, 3> watchedSignals{SIGTERM, SIGINT, SIGHUP};
 
-extern "C" void onSignal(int /*signal*/) {
-    const char byte = 1;
+extern "C" void onSignal(int signal) {
+    const auto byte = static_cast<char>(signal);
     // Nothing to do when the socket is full: one byte already waits to be read.
     [[maybe_unused]] const ssize_t ignored = ::write(pipeEnds[0], &byte, 1);
 }
@@ -57,9 +57,11 @@ ShutdownSignals::~ShutdownSignals() {
 
 void ShutdownSignals::drain() {
     std::array<char, 64> buffer{};
-    while (::read(pipeEnds[1], buffer.data(), buffer.size()) > 0) {
+    int signal = 0;
+    for (ssize_t n = 0; (n = ::read(pipeEnds[1], buffer.data(), buffer.size())) > 0;) {
+        signal = static_cast<unsigned char>(buffer[static_cast<std::size_t>(n - 1)]);
     }
-    emit received();
+    emit received(signal);
 }
 
 } // namespace lm

@@ -16,7 +16,8 @@ public:
     ~ShutdownSignals() override;
 
 signals:
-    void received();
+    // The last of the signals that came since the event loop looked.
+    void received(int signal);
 
 private:
     void drain();

@@ -17,6 +17,7 @@
 #include "WrapCheckBox.h"
 #include "frmFileLoad.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -30,7 +31,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
 #include <optional>
 
 namespace lm {
@@ -280,6 +283,10 @@ void frmLMControl::buildRunArea() {
                                       JapaneseFont::gothic(12));
     cmdStop->setText(QStringLiteral("表示を止める"));
     connect(cmdStop, &QPushButton::clicked, this, &frmLMControl::cmdStop_Click);
+    for (QComboBox* combo : {ComboTSpeed, ComboTMove}) {
+        connect(combo, &QComboBox::editTextChanged, this, &frmLMControl::keepCopy);
+    }
+    connect(Check1, &QCheckBox::toggled, this, &frmLMControl::keepCopy);
     connect(cmdDisplay, &QPushButton::clicked, this, &frmLMControl::cmdDisplay_Click);
 
     // The number of display computers: every show runs for all sixteen, so neither the list
@@ -420,6 +427,12 @@ void frmLMControl::Form_Load() {
         bind(m_run->timer(n));
     }
     bind(m_run->wallTimer());
+    m_presence = std::make_unique<ControlPresence>(m_run->exchange());
+    bind(m_presence->timer());
+    m_presence->start();
+    if (!m_services.stateFolder.empty()) {
+        m_state = std::make_unique<ControlState>(m_services.stateFolder);
+    }
     // Timers on a virtual clock (tests) would meet reports that come at real moments.
     if (!m_services.bindTimer && ExchangeWatcher::wanted()) {
         watchAnswers();
@@ -445,9 +458,13 @@ void frmLMControl::watchAnswers() {
     });
 }
 
-void frmLMControl::Form_Unload() {
+void frmLMControl::Form_Unload(Ending ending) {
     if (m_unloaded) {
         return;
+    }
+    if (ending == Ending::Operator && m_showRunning) {
+        m_showRunning = false;
+        keepCopy();
     }
     m_unloaded = true;
 
@@ -458,6 +475,7 @@ void frmLMControl::Form_Unload() {
     m_run->wallTimer().setEnabled(false);
 
     removeJobsAndAnswers(CurrentDir);
+    m_presence->stop();
     unloadChooser();
 }
 
@@ -497,14 +515,22 @@ void frmLMControl::mnuLMCEnd_Click() {
 
 void frmLMControl::cmdStop_Click() {
     m_run->cmdStop_Click();
+    m_showRunning = false;
+    keepCopy();
 }
 
 void frmLMControl::mnuLMEnd_Click() {
-    m_run->mnuLMEnd_Click();
+    if (m_run->mnuLMEnd_Click()) {
+        m_showRunning = false;
+        keepCopy();
+    }
 }
 
 void frmLMControl::cmdDisplay_Click() {
     m_run->cmdDisplay_Click();
+    // A start reduces picture paths to bare names: the copy takes them too.
+    m_showRunning = m_run->timer(0).isEnabled();
+    keepCopy();
 }
 
 void frmLMControl::mnuFileLoad_Click() {
@@ -513,6 +539,98 @@ void frmLMControl::mnuFileLoad_Click() {
     }
     fillListLines();
     cmdClear_Click();
+    listChanged();
+}
+
+bool frmLMControl::openShowFile(const std::filesystem::path& path) {
+    if (!m_fileCommands->openFile(path) || m_unloaded) {
+        return false;
+    }
+    fillListLines();
+    cmdClear_Click();
+    listChanged();
+    return true;
+}
+
+bool frmLMControl::resume(std::string& why) {
+    if (!m_state) {
+        why = "no folder for the copy of the show list";
+        return false;
+    }
+    const std::optional<ControlState::Copy> copy = m_state->read(why);
+    if (!copy) {
+        return false;
+    }
+    m_showList->clear();
+    for (const ItemTable::Row& row : copy->items) {
+        m_showList->appendRow(row);
+    }
+    fillListLines();
+    {
+        // The copy is what it describes; writing it back changes nothing.
+        const QSignalBlocker speed(ComboTSpeed);
+        const QSignalBlocker movement(ComboTMove);
+        const QSignalBlocker repeat(Check1);
+        ComboTSpeed->setEditText(QString::fromStdString(copy->settings.speed));
+        ComboTMove->setEditText(QString::fromStdString(copy->settings.movement));
+        Check1->setChecked(copy->settings.repeat);
+    }
+    if (copy->settings.running) {
+        QTimer::singleShot(0, this, [this] {
+            if (!m_unloaded) {
+                cmdDisplay_Click();
+            }
+        });
+    }
+    return true;
+}
+
+std::string frmLMControl::handleRequest(const ControlRequest& request) {
+    if (m_unloaded) {
+        return "the control program is ending";
+    }
+    switch (request.kind) {
+    case ControlRequest::Kind::Raise:
+    case ControlRequest::Kind::Open:
+    case ControlRequest::Kind::Start:
+        break;
+    case ControlRequest::Kind::Say:
+    case ControlRequest::Kind::SayEnd:
+        return "this control program takes no urgent messages";
+    }
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    if (request.kind != ControlRequest::Kind::Raise) {
+        // After the reply: the load may ask the operator, and the sender waits for none of it.
+        QTimer::singleShot(0, this, [this, request] {
+            if (!m_unloaded && openShowFile(request.path) &&
+                request.kind == ControlRequest::Kind::Start) {
+                cmdDisplay_Click();
+            }
+        });
+    }
+    return {};
+}
+
+void frmLMControl::listChanged() {
+    if (m_state) {
+        m_state->listChanged();
+    }
+    keepCopy();
+}
+
+void frmLMControl::keepCopy() {
+    if (!m_state || m_unloaded) {
+        return;
+    }
+    ControlState::Settings settings;
+    settings.speed = ComboTSpeed->currentText().toStdString();
+    settings.movement = ComboTMove->currentText().toStdString();
+    settings.repeat = Check1->isChecked();
+    settings.running = m_showRunning;
+    m_state->write(m_table, settings);
 }
 
 void frmLMControl::mnuFileSave_Click() {
@@ -551,6 +669,7 @@ void frmLMControl::cmdText_Click() {
     if (result.line) {
         List1->addItem(QString::fromStdString(*result.line));
     }
+    listChanged();
     if (!result.warning.empty()) {
         messageBoxes().warn(result.warning, std::string(ShowList::warningTitle));
     }
@@ -593,6 +712,7 @@ void frmLMControl::cmdDelete_Click() {
     const int line = selectedLine();
     if (line >= 0 && m_showList->removeLine(line)) {
         removeListLine(line);
+        listChanged();
     }
     if (selectedLine() >= 0) {
         List1_Click();
@@ -606,6 +726,7 @@ void frmLMControl::cmdAllClear_Click() {
     cmdStop_Click();
     m_showList->clear();
     fillListLines();
+    listChanged();
 }
 
 void frmLMControl::ImagePicture_Click(int index) {
@@ -677,7 +798,8 @@ void frmLMControl::fillListLines() {
 }
 
 void frmLMControl::closeEvent(QCloseEvent* event) {
-    Form_Unload();
+    // The session manager closes windows at logout: that is the system, not the operator.
+    Form_Unload(qApp->isSavingSession() ? Ending::System : Ending::Operator);
     event->accept();
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ControlPresence.h"
+#include "ControlRequest.h"
+#include "ControlState.h"
 #include "FileChooser.h"
 #include "ItemTable.h"
 #include "RunView.h"
@@ -46,7 +49,12 @@ public:
         FileChooser* chooser = nullptr;
         // Drives each timer of the run controller. Null: a precise QTimer of this window.
         std::function<void(Timer&)> bindTimer;
+        // Where the copy of the show list for --resume is kept. Empty: nowhere.
+        std::filesystem::path stateFolder;
     };
+    // How the program ends: the operator closed it (close box, menu), or the system ended it
+    // (a signal, logout). A show the system ended is started again by --resume.
+    enum class Ending { Operator, System };
 
     explicit frmLMControl(QWidget* parent = nullptr);
     explicit frmLMControl(Services services, QWidget* parent = nullptr);
@@ -59,7 +67,7 @@ public:
     void Form_Load();
     // Cleans the Exchange folder of job and answer files and unloads the chooser. Runs
     // however the window or the program ends; only the first call acts.
-    void Form_Unload();
+    void Form_Unload(Ending ending = Ending::System);
     bool isUnloaded() const { return m_unloaded; }
     // Deletes the answer, job and presence files of the Exchange folder under the folder;
     // other files (pictures, show files) stay. Every failure is ignored.
@@ -97,6 +105,18 @@ public:
     std::array<std::string, 1> PicturePath;
     // The element number of the picture box that opened the chooser.
     int PictureIndex = 0;
+
+    // A show file from the command line, loaded as "読み込み" loads it (the stop first, the same
+    // warnings); true when the list was replaced.
+    bool openShowFile(const std::filesystem::path& path);
+    // The list and settings of the last run, from the copy kept for --resume; true when it
+    // could be read, else `why` says why in one line and the list stays empty. A show that was
+    // running when the program last ended without the operator is started again once the
+    // event loop runs.
+    bool resume(std::string& why);
+    // A request from a second LMControl on this computer or from `LMControl --say`: the
+    // window comes to the front, a show file is loaded, a show started. Empty, or why not.
+    std::string handleRequest(const ControlRequest& request);
 
     // The show run controller with its seventeen timers, bound to this window's event loop.
     RunController& runController() { return *m_run; }
@@ -145,6 +165,9 @@ private:
     void removeListLine(int line);
     // List1 anew from the show list's lines, without running List1_Click.
     void fillListLines();
+    // The copy for --resume, written anew after every change of the list or the settings.
+    void keepCopy();
+    void listChanged();
 
     Services m_services;
     ItemTable m_table;
@@ -157,6 +180,10 @@ private:
     ChooserVariables m_chooserVariables;
     double m_twipsPerPixel = 15.0;
     bool m_unloaded = false;
+    std::unique_ptr<ControlPresence> m_presence;
+    std::unique_ptr<ControlState> m_state;
+    // A show was started and the operator has not stopped it.
+    bool m_showRunning = false;
 
     QWidget* m_client = nullptr;
 

@@ -342,7 +342,10 @@ private slots:
         const auto share = [&] {
             std::map<std::string, std::string> files;
             for (const auto& entry : fs::directory_iterator(data())) {
-                files[entry.path().filename().string()] = readBytes(entry.path());
+                // The control program's sign of life changes every second.
+                if (entry.path().filename() != "LMControl.dat") {
+                    files[entry.path().filename().string()] = readBytes(entry.path());
+                }
             }
             return files;
         };

@@ -2,6 +2,9 @@
 
 #include "ChildProcess.h"
 
+#include <QDir>
+#include <QFile>
+
 namespace lm::e2e {
 
 namespace {
@@ -11,6 +14,10 @@ constexpr int startTimeoutMs = 15000;
 XServer::XServer(QSize size, int dpi) : XServer(QList<QSize>{size}, dpi) {}
 
 XServer::XServer(const QList<QSize>& screens, int dpi) : m_size(screens.value(0)) {
+    // The runtime folder must be the user's own and private, or Qt looks for another.
+    QDir(m_configHome.path()).mkdir(QStringLiteral("run"));
+    QFile::setPermissions(m_configHome.filePath(QStringLiteral("run")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     dieWithParent(m_process);
     m_process.setStandardErrorFile(QProcess::nullDevice());
     // -displayfd 1: Xvfb picks a free display and writes its number to its standard output.
@@ -70,6 +77,10 @@ QProcessEnvironment XServer::environment() const {
     environment.remove(QStringLiteral("QT_SCALE_FACTOR"));
     environment.remove(QStringLiteral("QT_FONT_DPI"));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_configHome.path());
+    environment.insert(QStringLiteral("XDG_STATE_HOME"),
+                       m_configHome.filePath(QStringLiteral("state")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                       m_configHome.filePath(QStringLiteral("run")));
     // In a sanitizer build a leak inside a system library would fail the program's exit code.
     QString leakOptions = environment.value(QStringLiteral("LSAN_OPTIONS"));
     if (!leakOptions.isEmpty()) {

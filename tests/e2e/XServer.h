@@ -41,8 +41,9 @@ public:
     const QString& error() const { return m_error; }
     QSize size() const { return m_size; }
 
-    // The environment for a program on this server. Its settings (XDG_CONFIG_HOME) belong to
-    // the server, never to the user who runs the tests.
+    // The environment for a program on this server. Its settings, state and runtime folders
+    // (XDG_CONFIG_HOME, XDG_STATE_HOME, XDG_RUNTIME_DIR) belong to the server, never to the
+    // user who runs the tests.
     QProcessEnvironment environment() const;
 
 private:

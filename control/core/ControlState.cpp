@@ -1,0 +1,180 @@
+#include "ControlState.h"
+
+#include "LineFile.h"
+#include "PathKey.h"
+#include "ReplacingFile.h"
+#include "ShowFile.h"
+
+#include <charconv>
+#include <sys/stat.h>
+#include <system_error>
+
+namespace lm {
+
+namespace {
+
+constexpr std::string_view listA = "list-a.txt";
+constexpr std::string_view listB = "list-b.txt";
+constexpr std::string_view settingsName = "state.txt";
+constexpr std::string_view header = "lmsign-control-state ";
+constexpr int version = 1;
+
+bool replace(const std::filesystem::path& path, std::string_view bytes) {
+    ReplacingFile file(path);
+    return file.write(bytes) && file.commit();
+}
+
+std::string encodeSettings(const ControlState::Settings& settings, std::string_view list,
+                           int items) {
+    std::string text(header);
+    text += std::to_string(version) + "\n";
+    text += "list=" + std::string(list) + "\n";
+    text += "items=" + std::to_string(items) + "\n";
+    text += "speed=" + settings.speed + "\n";
+    text += "movement=" + settings.movement + "\n";
+    text += std::string("repeat=") + (settings.repeat ? "1" : "0") + "\n";
+    text += std::string("running=") + (settings.running ? "1" : "0") + "\n";
+    return text;
+}
+
+// The settings are UTF-8, one "key=value" a line.
+std::optional<std::vector<std::string>> utf8Lines(const std::filesystem::path& path) {
+    const std::optional<std::string> bytes = lineFile::readBytes(path);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < bytes->size()) {
+        std::size_t end = bytes->find('\n', start);
+        if (end == std::string::npos) {
+            end = bytes->size();
+        }
+        std::string line = bytes->substr(start, end - start);
+        if (line.ends_with('\r')) {
+            line.pop_back();
+        }
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The list file that the settings in the folder name, or empty.
+std::string namedList(const std::filesystem::path& settingsPath) {
+    const std::optional<std::vector<std::string>> lines = utf8Lines(settingsPath);
+    for (const std::string& line : lines.value_or(std::vector<std::string>{})) {
+        if (line.starts_with("list=")) {
+            return line.substr(5);
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+std::filesystem::path ControlState::folderFor(const std::filesystem::path& stateHome,
+                                              const std::filesystem::path& workDir) {
+    return stateHome / "lmsign" / pathKey(workDir);
+}
+
+ControlState::ControlState(std::filesystem::path folder) : m_folder(std::move(folder)) {}
+
+std::optional<ControlState::Copy> ControlState::read(std::string& why) {
+    m_held = true;
+    const std::filesystem::path settingsPath = m_folder / settingsName;
+    const std::optional<std::vector<std::string>> lines = utf8Lines(settingsPath);
+    std::error_code error;
+    if (!lines && !std::filesystem::exists(settingsPath, error)) {
+        why = "no copy of the show list in " + m_folder.string();
+        return std::nullopt;
+    }
+    const auto damaged = [&](const std::string& what) {
+        why = "the copy of the show list in " + m_folder.string() + " is damaged (" + what +
+              "); starting with an empty list";
+        return std::nullopt;
+    };
+    if (!lines || lines->empty() || !lines->front().starts_with(header)) {
+        return damaged(std::string(settingsName) + " unreadable");
+    }
+    int fileVersion = 0;
+    const std::string_view number = std::string_view(lines->front()).substr(header.size());
+    if (std::from_chars(number.data(), number.data() + number.size(), fileVersion).ec !=
+        std::errc()) {
+        return damaged("no version");
+    }
+    if (fileVersion > version) {
+        why = "the copy of the show list in " + m_folder.string() +
+              " was written by a newer LMControl; starting with an empty list";
+        return std::nullopt;
+    }
+    Copy copy;
+    std::string listName;
+    int items = -1;
+    bool repeatSeen = false;
+    for (std::size_t i = 1; i < lines->size(); ++i) {
+        const std::string& line = (*lines)[i];
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos) {
+            continue;
+        }
+        const std::string key = line.substr(0, equals);
+        const std::string value = line.substr(equals + 1);
+        if (key == "list") {
+            listName = value;
+        } else if (key == "items") {
+            if (std::from_chars(value.data(), value.data() + value.size(), items).ec !=
+                std::errc()) {
+                return damaged("item count");
+            }
+        } else if (key == "speed") {
+            copy.settings.speed = value;
+        } else if (key == "movement") {
+            copy.settings.movement = value;
+        } else if (key == "repeat") {
+            copy.settings.repeat = value == "1";
+            repeatSeen = true;
+        } else if (key == "running") {
+            copy.settings.running = value == "1";
+        }
+    }
+    if (items < 0 || !repeatSeen || (listName != listA && listName != listB)) {
+        return damaged(std::string(settingsName) + " incomplete");
+    }
+    const std::optional<showFile::Contents> list = showFile::read(m_folder / listName);
+    if (!list || static_cast<int>(list->items.size()) != items) {
+        return damaged(listName + " does not hold " + std::to_string(items) + " items");
+    }
+    copy.items = list->items;
+    m_listName = listName;
+    m_held = false;
+    return copy;
+}
+
+bool ControlState::write(const ItemTable& table, const Settings& settings) {
+    if (m_held) {
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(m_folder, error);
+    const std::filesystem::path settingsPath = m_folder / settingsName;
+    std::string list;
+    if (showFile::encode(table, list) != WriteStatus::Ok) {
+        std::filesystem::remove(settingsPath, error);
+        return false;
+    }
+    // The settings are what makes the new list count: until they are replaced, they name the
+    // list file that still holds the old one.
+    if (m_listName.empty()) {
+        m_listName = namedList(settingsPath);
+    }
+    const std::string_view next = m_listName == listA ? listB : listA;
+    if (!replace(m_folder / next, list) ||
+        !replace(settingsPath, encodeSettings(settings, next, table.count()))) {
+        return false;
+    }
+    m_listName = next;
+    return true;
+}
+
+} // namespace lm

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "ItemTable.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lm {
+
+// The copy of the control window's show list and settings that `LMControl --resume` starts
+// from after a power cut, a crash or a shutdown. It lives in the program's own state folder,
+// never in the Exchange folder: the list as a show file, the settings beside it ("state.txt",
+// UTF-8 "key=value" lines). The list goes into whichever of "list-a.txt" and "list-b.txt" the
+// settings do not name, then the settings, replaced whole, name it: a power cut at any moment
+// leaves the old copy or the new one, never a mix.
+class ControlState {
+public:
+    struct Settings {
+        std::string speed;    // ComboTSpeed
+        std::string movement; // ComboTMove
+        bool repeat = true;   // Check1
+        // A show was started and the operator has not stopped it: --resume starts it again.
+        bool running = false;
+        friend bool operator==(const Settings&, const Settings&) = default;
+    };
+    struct Copy {
+        std::vector<ItemTable::Row> items;
+        Settings settings;
+    };
+
+    // The state folder of the control program working in workDir: one per working folder, under
+    // stateHome (XDG_STATE_HOME, ~/.local/state by default).
+    static std::filesystem::path folderFor(const std::filesystem::path& stateHome,
+                                           const std::filesystem::path& workDir);
+
+    explicit ControlState(std::filesystem::path folder);
+
+    const std::filesystem::path& folder() const { return m_folder; }
+
+    // The copy; nothing when there is none, it is damaged or a newer program wrote it. Then
+    // `why` says so in one line, and write() leaves a copy that is there alone until
+    // listChanged() is called: a copy that could not be read is not lost to a mere setting.
+    std::optional<Copy> read(std::string& why);
+
+    // The list changed: the copy is written from now on.
+    void listChanged() { m_held = false; }
+    // Replaces the copy. False when it could not be written; a list whose values a show file
+    // cannot hold is not kept at all, since a show of it could never start.
+    bool write(const ItemTable& table, const Settings& settings);
+
+private:
+    std::filesystem::path m_folder;
+    std::string m_listName; // the list file the settings name
+    bool m_held = false;
+};
+
+} // namespace lm

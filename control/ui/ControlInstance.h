@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ControlRequest.h"
+
+#include <QObject>
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace lm {
+
+// One control program per Exchange folder on this computer. The first LMControl holds a lock
+// (flock, so the kernel lets go of it however the program ends, a kill included) and listens
+// on a local socket beside it, in the user's runtime folder; a second one, or
+// `LMControl --say`, sends it one request line and reads one reply line. Only the same user
+// can connect.
+class ControlInstance : public QObject {
+    Q_OBJECT
+public:
+    // Takes the request, answers with a refusal or empty for done.
+    using Handler = std::function<std::string(const ControlRequest&)>;
+
+    // workDir: the working folder, whose data/ sub-folder is the Exchange folder; runtimeDir:
+    // where the lock and the socket go.
+    ControlInstance(const std::filesystem::path& workDir, const QString& runtimeDir,
+                    QObject* parent = nullptr);
+    ~ControlInstance() override;
+    ControlInstance(const ControlInstance&) = delete;
+    ControlInstance& operator=(const ControlInstance&) = delete;
+
+    // Takes the lock; false when another LMControl of this Exchange folder has it.
+    bool claim();
+    // Takes requests from now on (after claim()); false when the socket cannot be made.
+    bool listen(Handler handler);
+    // Sends the request to the LMControl that holds the lock: its reply (empty: done), or
+    // nothing when none answered within ms.
+    std::optional<std::string> send(const ControlRequest& request, int ms) const;
+
+    const QString& socketPath() const { return m_socketPath; }
+
+private:
+    void serve(QLocalSocket* socket);
+
+    QString m_socketPath;
+    QString m_lockPath;
+    int m_lockFd = -1;
+    QLocalServer* m_server = nullptr;
+    Handler m_handler;
+};
+
+} // namespace lm
