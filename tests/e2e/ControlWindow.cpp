@@ -4,10 +4,15 @@
 #include "Program.h"
 #include "Screenshot.h"
 #include "Wait.h"
+#include "XServer.h"
 
 #include <QThread>
 #include <array>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
+#include <xcb/xcb.h>
 
 namespace lm::e2e {
 
@@ -176,6 +181,34 @@ bool ControlWindow::answerMessageBox() const {
     const bool answered = m_xdo.key(QStringLiteral("Return"));
     settle(300);
     return answered;
+}
+
+bool ControlWindow::clickCloseBox() const {
+    xcb_connection_t* connection = xcb_connect(m_server.display().toLatin1().constData(), nullptr);
+    const auto atom = [connection](const char* name) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+            xcb_intern_atom_reply(
+                connection,
+                xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name),
+                nullptr),
+            &std::free);
+        return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    };
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = static_cast<xcb_window_t>(m_window);
+    event.type = atom("WM_PROTOCOLS");
+    event.data.data32[0] = atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    const bool sent =
+        xcb_connection_has_error(connection) == 0 && event.type != XCB_ATOM_NONE &&
+        xcb_request_check(
+            connection, xcb_send_event_checked(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                                               reinterpret_cast<const char*>(&event))) == nullptr;
+    xcb_disconnect(connection);
+    settle(300);
+    return sent;
 }
 
 QString ControlWindow::messageBoxText(const QString& title, int ms) const {

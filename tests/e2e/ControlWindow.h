@@ -42,6 +42,9 @@ public:
     bool chooseMenuItem(Menu menu, int item) const;
     // Answers the message box that is open with its default button (Enter).
     bool answerMessageBox() const;
+    // What a window manager does when its close box is clicked: asks the window to close
+    // (WM_DELETE_WINDOW).
+    bool clickCloseBox() const;
     // True when a window of the program with that caption (a message box's title) is shown.
     bool isWindowShown(const QString& caption) const { return windowNamed(caption) != 0; }
     // Waits for the message box with that title and copies its text as the operator can

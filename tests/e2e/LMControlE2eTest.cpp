@@ -1,4 +1,6 @@
 #include "ControlWindow.h"
+#include "ExchangeFolder.h"
+#include "LineFile.h"
 #include "Program.h"
 #include "Screenshot.h"
 #include "TempDir.h"
@@ -8,9 +10,11 @@
 #include "XServer.h"
 
 #include <QtTest>
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 using namespace lm::e2e;
 namespace fs = std::filesystem;
@@ -33,6 +37,34 @@ bool exchangeFilesLeft(const fs::path& data) {
 
 bool screenIsDarkBlue(const XServer& screen) {
     return Screenshot::isUniform(Screenshot::take(screen), {0, 0, 1024, 768}, darkBlue);
+}
+
+const QColor darkGreen(0, 128, 0);
+const QRect topStrip(0, 0, 1024, 24);
+
+// A show file of two texts: "A" on dark green, then "B" on dark red.
+void writeShow(const fs::path& file) {
+    std::vector<std::string> lines;
+    for (const auto& [text, back] : {std::pair{"A", "暗い緑"}, std::pair{"B", "暗い赤"}}) {
+        const std::vector<std::string> item{"文字", text, "移動しない", "白", back, "中",
+                                            "",     "",   "",           "",   ""};
+        lines.insert(lines.end(), item.begin(), item.end());
+    }
+    std::string bytes;
+    QVERIFY(lm::lineFile::encode(lines, bytes) == lm::WriteStatus::Ok);
+    QVERIFY(lm::lineFile::writeBytes(file, bytes));
+}
+
+std::string jobHead(const lm::ExchangeFolder& exchange, int display) {
+    const lm::JobHead head = exchange.readJobHead(display);
+    return head.status == lm::JobHead::Status::Ok ? head.line : std::string("<none>");
+}
+
+// The list shows lines: its first line holds text, its last one (the list holds two) none.
+bool listShowsItems(const ControlWindow& window) {
+    const QImage list = window.grab("List1");
+    return !Screenshot::isUniform(list, {4, 2, 300, 14}, Qt::white) &&
+           Screenshot::isUniform(list, {4, 60, 300, 14}, Qt::white);
 }
 
 } // namespace
@@ -88,6 +120,106 @@ private slots:
         QCOMPARE(control.exitCode(), 0);
         QVERIFY(!exchangeFilesLeft(data));
         QVERIFY(fs::exists(data / "picture.jpg"));
+    }
+
+    // The control computer comes back by itself: a show the program was killed in is started
+    // again from row 0 by --resume, one the operator stopped is not.
+    void aKilledShowIsResumedAndAStoppedOneIsNot() {
+        lm::test::TempDir work;
+        const lm::ExchangeFolder exchange(work.path());
+        writeShow(work.path() / "show.txt");
+        XServer controlScreen;
+        QVERIFY2(controlScreen.isRunning(), qPrintable(controlScreen.error()));
+        auto control = std::make_unique<Program>(QStringLiteral(LM_LMCONTROL_PATH), work.path(),
+                                                 controlScreen, QStringList{"--start", "show.txt"});
+        VelistoOnScreen one(work.path());
+        QVERIFY2(one.start(1), qPrintable(one.error()));
+        VelistoOnScreen two(work.path());
+        QVERIFY2(two.start(2), qPrintable(two.error()));
+        // At "中" display 1 gets row 0 two paces (6 s) after the start, display 2 some 4 s later.
+        QVERIFY2(waitUntil([&] { return jobHead(exchange, 2) == " 0 "; }, 20000, 50),
+                 qPrintable(control->output()));
+        QVERIFY(::kill(static_cast<pid_t>(control->pid()), SIGKILL) == 0);
+        QVERIFY(control->waitForExit(5000));
+        exchange.deleteSet(lm::ExchangeSet::Jobs);
+
+        control = std::make_unique<Program>(QStringLiteral(LM_LMCONTROL_PATH), work.path(),
+                                            controlScreen, QStringList{"--resume"});
+        for (const VelistoOnScreen* sign : {&one, &two}) {
+            const int n = sign == &one ? 1 : 2;
+            QVERIFY2(waitUntil([&] { return jobHead(exchange, n) == " 0 "; }, 20000, 50),
+                     qPrintable(control->output()));
+            QVERIFY(sign->waitForColour(topStrip, darkGreen, 3000));
+        }
+
+        // "表示を止める" and the close box: the list comes back, the show does not.
+        {
+            const ControlWindow window(controlScreen, *control);
+            QVERIFY(window.click("cmdStop"));
+            QVERIFY(window.clickCloseBox());
+            QVERIFY2(control->waitForExit(5000), qPrintable(control->output()));
+        }
+        control = std::make_unique<Program>(QStringLiteral(LM_LMCONTROL_PATH), work.path(),
+                                            controlScreen, QStringList{"--resume"});
+        const ControlWindow window(controlScreen, *control);
+        QVERIFY(waitUntil([&] { return listShowsItems(window); }, 5000, 100));
+        QTest::qWait(7000); // more than the two paces to display 1's first item
+        for (int n = 1; n <= 2; ++n) {
+            QVERIFY(!fs::exists(exchange.jobPath(n)));
+        }
+        QVERIFY(control->isRunning());
+    }
+
+    // A second LMControl on the same Exchange folder starts no controller of its own: on this
+    // computer it hands its show file over and ends; beside another computer's it refuses.
+    void aSecondControlProgramHandsOverOrIsRefused() {
+        lm::test::TempDir work;
+        const lm::ExchangeFolder exchange(work.path());
+        writeShow(work.path() / "show.txt");
+        XServer screen;
+        QVERIFY2(screen.isRunning(), qPrintable(screen.error()));
+        {
+            Program first(QStringLiteral(LM_LMCONTROL_PATH), work.path(), screen);
+            const ControlWindow window(screen, first);
+            QVERIFY(window.isShown());
+            QVERIFY(waitUntil([&] { return fs::exists(exchange.controlPath()); }, 5000));
+            // What a show leaves in the folder, which a second start-up clean-up would delete.
+            QVERIFY(exchange.touchPresence(3));
+            QVERIFY(exchange.writeJob(5, lm::stopJob()) == lm::WriteStatus::Ok);
+
+            Program second(QStringLiteral(LM_LMCONTROL_PATH), work.path(), screen,
+                           {QStringLiteral("show.txt")});
+            QVERIFY2(second.waitForExit(10000), qPrintable(second.output()));
+            QCOMPARE(second.exitCode(), 0);
+            QVERIFY(waitUntil([&] { return listShowsItems(window); }, 5000, 100));
+            QVERIFY(fs::exists(exchange.presencePath(3)));
+            QVERIFY(fs::exists(exchange.jobPath(5)));
+            QVERIFY(first.isRunning());
+        }
+
+        // Another computer's control program runs on the folder: its beat goes on.
+        lm::SignOfLife other;
+        other.host = "control-pc-2";
+        std::atomic<bool> beating{true};
+        std::thread heart([&] {
+            while (beating) {
+                ++other.beat;
+                exchange.writeControlLife(other);
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            }
+        });
+        QVERIFY(exchange.writeJob(5, lm::stopJob()) == lm::WriteStatus::Ok);
+        Program refused(QStringLiteral(LM_LMCONTROL_PATH), work.path(), screen);
+        const ControlWindow box(screen, refused);
+        const QString text = box.messageBoxText(QStringLiteral("注意！"), 10000);
+        QVERIFY2(text.contains(QStringLiteral("コンピュータ「control-pc-2」の制御プログラム")),
+                 qPrintable(text + refused.output()));
+        QVERIFY(box.answerMessageBox());
+        QVERIFY(refused.waitForExit(5000));
+        beating = false;
+        heart.join();
+        QCOMPARE(refused.exitCode(), 1);
+        QVERIFY(fs::exists(exchange.jobPath(5)));
     }
 
     void theSystemEndingTheProgramCleansUpToo_data() {

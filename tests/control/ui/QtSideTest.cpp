@@ -176,8 +176,9 @@ private slots:
         row("BMW.bmp", "BMW 320i, 1987, blue\n", PictureRefusal::NotAPicture);
         row("empty.gif", "", PictureRefusal::NotAPicture);
         row("tool.jpg", "executable", PictureRefusal::NotAPicture);
-        for (const char* name : {"LMData2.ini", "LMPNext1.ans", "LMPEnd16.ans", "LMAlive3.dat",
-                                 "lmdata2.INI", "LMData2.ini.", ".lmtmp-host-1-2.part"}) {
+        for (const char* name :
+             {"LMData2.ini", "LMPNext1.ans", "LMPEnd16.ans", "LMAlive3.dat", "lmdata2.INI",
+              "LMData2.ini.", ".lmtmp-host-1-2.part", "LMControl.dat", "lmcontrol.DAT"}) {
             row(name, "JPEG", PictureRefusal::ReservedName);
         }
     }

@@ -2,6 +2,7 @@
 #include "FakeFileChooser.h"
 #include "FakeMessageBoxes.h"
 #include "RunController.h"
+#include "ShowList.h"
 #include "VirtualClock.h"
 #include "WorkingFolder.h"
 #include "frmLMControl.h"
@@ -101,20 +102,27 @@ private:
         }
     }
 
-private slots:
-    void init() {
-        m_work = std::make_unique<WorkingFolder>();
-        m_clock = std::make_unique<VirtualClock>();
-        m_boxes = FakeMessageBoxes{};
+    fs::path stateFolder() const { return m_work->path() / "state"; }
+
+    void openWindow() {
         frmLMControl::Services services;
         services.messageBoxes = &m_boxes;
         services.chooser = &m_chooser;
         services.bindTimer = [clock = m_clock.get()](Timer& timer) {
             clock->attach(timer);
         };
+        services.stateFolder = stateFolder();
         m_window = std::make_unique<frmLMControl>(services);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+private slots:
+    void init() {
+        m_work = std::make_unique<WorkingFolder>();
+        m_clock = std::make_unique<VirtualClock>();
+        m_boxes = FakeMessageBoxes{};
+        openWindow();
     }
 
     void cleanup() {
@@ -122,6 +130,60 @@ private slots:
         m_window.reset();
         m_clock.reset();
         m_work.reset();
+    }
+
+    // How the program or its show ended, and whether --resume starts the show again.
+    void theShowIsResumedOnlyWhenTheOperatorDidNotEndIt_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<bool>("resumed");
+        QTest::addColumn<int>("items");
+        QTest::newRow("killed, power cut") << "none" << true << 2;
+        QTest::newRow("SIGTERM, SIGHUP, logout") << "system" << true << 2;
+        QTest::newRow("表示を止める") << "cmdStop" << false << 2;
+        QTest::newRow("a load") << "load" << false << 2;
+        QTest::newRow("a save") << "save" << false << 2;
+        QTest::newRow("すべて削除") << "cmdAllClear" << false << 0;
+        QTest::newRow("close box") << "close" << false << 2;
+        QTest::newRow("menu 終了") << "mnuLMCEnd" << false << 2;
+        QTest::newRow("end the displays") << "mnuLMEnd" << false << 2;
+    }
+
+    void theShowIsResumedOnlyWhenTheOperatorDidNotEndIt() {
+        QFETCH(QString, ending);
+        QFETCH(bool, resumed);
+        QFETCH(int, items);
+        startTwoItemShow();
+        combo("ComboTMove")->setEditText(QStringLiteral("左へ"));
+        control<QCheckBox>("Check1")->setChecked(false);
+        QVERIFY(m_window->runController().timer(0).isEnabled());
+        if (ending == "system") {
+            m_window->Form_Unload(frmLMControl::Ending::System);
+        } else if (ending == "load" || ending == "save") {
+            // Cancelled in the chooser: the stop before it ended the show all the same.
+            (ending == "load" ? m_window->mnuFileLoad_Click() : m_window->mnuFileSave_Click());
+        } else if (ending == "close") {
+            m_window->close();
+        } else if (ending == "mnuLMCEnd" || ending == "mnuLMEnd") {
+            m_boxes.answers.push_back(true);
+            ending == "mnuLMEnd" ? m_window->mnuLMEnd_Click() : m_window->mnuLMCEnd_Click();
+        } else if (ending != "none") {
+            click(ending.toLatin1().constData());
+        }
+        m_window.reset();
+
+        exchange().deleteSet(ExchangeSet::Jobs);
+        openWindow();
+        std::string why;
+        QVERIFY2(m_window->resume(why), why.c_str());
+        QCOMPARE(m_window->showList().count(), items);
+        QCOMPARE(combo("ComboTSpeed")->currentText(), QStringLiteral("速く"));
+        QCOMPARE(combo("ComboTMove")->currentText(), QStringLiteral("左へ"));
+        QVERIFY(!control<QCheckBox>("Check1")->isChecked());
+        QCoreApplication::processEvents();
+        QCOMPARE(m_window->runController().timer(0).isEnabled(), resumed);
+        // Display 1 gets row 0 two start paces later, and only from a resumed show.
+        m_clock->advance(2100);
+        QCOMPARE(jobHead(1), resumed ? std::string(" 0 ") : std::string("<none>"));
     }
 
     void aRefusedStartWarnsAndWritesNoJob_data() {
