@@ -21,6 +21,8 @@ constexpr std::string_view jobStem = "LMData";
 constexpr std::string_view nextStem = "LMPNext";
 constexpr std::string_view endStem = "LMPEnd";
 constexpr std::string_view presenceStem = "LMAlive";
+constexpr std::string_view nextInstantStem = "LMNextAt";
+constexpr std::string_view startInstantStem = "LMStartAt";
 constexpr std::string_view jobExtension = ".ini";
 constexpr std::string_view answerExtension = ".ans";
 constexpr std::string_view presenceExtension = ".dat";
@@ -39,6 +41,10 @@ SetPattern patternOf(ExchangeSet set) {
         return {nextStem, answerExtension};
     case ExchangeSet::Jobs:
         return {jobStem, jobExtension};
+    case ExchangeSet::NextInstants:
+        return {nextInstantStem, presenceExtension};
+    case ExchangeSet::StartInstants:
+        return {startInstantStem, presenceExtension};
     }
     return {};
 }
@@ -126,9 +132,10 @@ void ExchangeFolder::make() const {
 
 bool ExchangeFolder::isReservedName(std::string_view name) {
     const std::string folded = foldedName(name);
-    const std::array<SetPattern, 4> sets{
-        patternOf(ExchangeSet::EndAnswers), patternOf(ExchangeSet::NextAnswers),
-        patternOf(ExchangeSet::Jobs), SetPattern{presenceStem, presenceExtension}};
+    const std::array<SetPattern, 6> sets{
+        patternOf(ExchangeSet::EndAnswers),    patternOf(ExchangeSet::NextAnswers),
+        patternOf(ExchangeSet::Jobs),          patternOf(ExchangeSet::NextInstants),
+        patternOf(ExchangeSet::StartInstants), SetPattern{presenceStem, presenceExtension}};
     return ReplacingFile::isTemporaryName(folded) || folded == foldedName(controlName) ||
            std::any_of(sets.begin(), sets.end(), [&](const SetPattern& set) {
                const std::string prefix = foldedName(set.prefix);
@@ -223,6 +230,23 @@ std::optional<SignOfLife> ExchangeFolder::presenceLife(int display) const {
 
 bool ExchangeFolder::writePresence(int display, const SignOfLife& life) const {
     return lineFile::writeBytes(presencePath(display), life.encode());
+}
+
+std::filesystem::path ExchangeFolder::nextInstantPath(int display) const {
+    return folder() / fileName(nextInstantStem, display, presenceExtension);
+}
+
+std::filesystem::path ExchangeFolder::startInstantPath(int display) const {
+    return folder() / fileName(startInstantStem, display, presenceExtension);
+}
+
+std::optional<Instant> ExchangeFolder::readInstant(const std::filesystem::path& path) const {
+    const std::optional<std::string> bytes = lineFile::readBytes(path);
+    return bytes ? Instant::parse(*bytes) : std::nullopt;
+}
+
+bool ExchangeFolder::writeInstant(const std::filesystem::path& path, const Instant& instant) const {
+    return lineFile::writeBytes(path, instant.encode());
 }
 
 std::filesystem::path ExchangeFolder::controlPath() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Answer.h"
+#include "Instant.h"
 #include "JobLines.h"
 #include "LineFile.h"
 #include "SignOfLife.h"
@@ -15,8 +16,9 @@ namespace lm {
 
 enum class AnswerKind { Next, End };
 
-// The three wildcard sets the control program deletes.
-enum class ExchangeSet { EndAnswers, NextAnswers, Jobs };
+// The wildcard sets the control program deletes: the three of the job and answer files, and
+// the two of the instants that travel beside them (Instant.h).
+enum class ExchangeSet { EndAnswers, NextAnswers, Jobs, NextInstants, StartInstants };
 
 // One of the three exchange files of a display, as its name tells it.
 struct ExchangeFile {
@@ -74,9 +76,19 @@ public:
     // ended yet (caught while it is written).
     Answer readAnswer(AnswerKind kind, int display) const;
 
+    // LMNextAt<n>.dat, the instant of display n's last next answer, and LMStartAt<n>.dat, the
+    // instant at which display n's job starts (Instant.h).
+    std::filesystem::path nextInstantPath(int display) const;
+    std::filesystem::path startInstantPath(int display) const;
+    // Nothing while the file is missing, cut or foreign.
+    std::optional<Instant> readInstant(const std::filesystem::path& path) const;
+    // False on failure; never through a link in the file's place.
+    bool writeInstant(const std::filesystem::path& path, const Instant& instant) const;
+
     // True for a name that nothing but the programs themselves may ever write into the folder:
-    // the job files and answers of every wildcard set, the displays' presence files
-    // LMAlive*.dat, and the programs' temporary files. Letter case and trailing dots and blanks
+    // the job files and answers of every wildcard set, the instants LMNextAt*.dat and
+    // LMStartAt*.dat, the presence files LMAlive*.dat and LMControl.dat, and the programs'
+    // temporary files. Letter case and trailing dots and blanks
     // do not count, since a share served by Windows ignores them.
     static bool isReservedName(std::string_view name);
 

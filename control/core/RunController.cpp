@@ -7,6 +7,8 @@
 #include "Vocabulary.h"
 
 #include <algorithm>
+#include <charconv>
+#include <random>
 #include <system_error>
 #include <vector>
 
@@ -76,11 +78,21 @@ std::string_view writeFailureReason(WriteStatus status) {
     return {};
 }
 
+// Random, so that no two starts of the program, here or elsewhere, share one.
+std::string newSession() {
+    std::random_device entropy;
+    const std::uint64_t value = (static_cast<std::uint64_t>(entropy()) << 32U) ^ entropy();
+    std::array<char, 17> digits{};
+    std::to_chars(digits.data(), digits.data() + 16, value, 16);
+    return digits.data();
+}
+
 } // namespace
 
 RunController::RunController(ItemTable& table, const std::filesystem::path& currentDir,
                              RunView& view, MessageBoxes& boxes)
-    : m_table(table), m_exchange(currentDir), m_view(view), m_boxes(boxes) {
+    : m_table(table), m_exchange(currentDir), m_view(view), m_boxes(boxes),
+      m_session(newSession()) {
     m_timers[0].setHandler([this] { Timer0_Timer(); });
     m_timers[1].setHandler([this] { Timer1_Timer(); });
     for (int n = 2; n < timerCount; ++n) {
@@ -186,6 +198,8 @@ void RunController::cmdDisplay_Click() {
     m_exchange.deleteSet(ExchangeSet::EndAnswers);
     m_exchange.deleteSet(ExchangeSet::NextAnswers);
     m_exchange.deleteSet(ExchangeSet::Jobs);
+    m_exchange.deleteSet(ExchangeSet::NextInstants);
+    m_exchange.deleteSet(ExchangeSet::StartInstants);
 
     m_StillShow = true;
     for (int r = 0; r < m_table.count(); ++r) {
@@ -306,7 +320,7 @@ bool RunController::rowIsStillPicture(int row) const {
 
 void RunController::watcherTimer(int n) {
     if (const std::optional<int> row = track(n).resend) {
-        sendItem(n, *row, true);
+        sendItem(n, *row, true, track(n).resendFrom);
         reportJobWrites();
         refreshCells();
     }
@@ -314,6 +328,7 @@ void RunController::watcherTimer(int n) {
     if (answer.isEmpty()) {
         return;
     }
+    const std::optional<Answer> filed = m_answerFiled ? std::optional(answer) : std::nullopt;
     const double reported = answer.value();
     const int count = m_table.count();
     const auto index = static_cast<std::size_t>(n);
@@ -340,7 +355,7 @@ void RunController::watcherTimer(int n) {
         } else {
             m_timers[index].setEnabled(false);
         }
-        handOver(n);
+        handOver(n, filed);
         return;
     }
     if (n <= lastStillWatcher && reported == sent - 1 && rowIsStillPicture(sent)) {
@@ -349,7 +364,7 @@ void RunController::watcherTimer(int n) {
             return;
         }
         last = sent - 1;
-        handOver(n);
+        handOver(n, filed);
         return;
     }
     if (sent < count && row) {
@@ -358,21 +373,25 @@ void RunController::watcherTimer(int n) {
             if (ofNewerRound) {
                 m_round[index] = m_round[index - 1];
             }
-            handOver(n);
+            handOver(n, filed);
             return;
         }
     }
     if (reported >= sent || sent == count + 1) {
-        handOver(n);
+        handOver(n, filed);
     }
 }
 
-void RunController::handOver(int n) {
+void RunController::handOver(int n, const std::optional<Answer>& answer) {
     std::error_code ignored;
     std::filesystem::remove(m_exchange.answerPath(AnswerKind::Next, n - 1), ignored);
     takePassedAnswer(n - 1, AnswerKind::Next);
     int& row = m_SendRow[static_cast<std::size_t>(n)];
     if (row >= 0 && row <= m_table.count()) {
+        // Only the item the answer names passed at its instant; a still picture sent early
+        // starts as it arrives.
+        const std::optional<Instant> from =
+            answer && answer->value() == row ? instantOf(n - 1, *answer) : std::nullopt;
         if (itemNumberLine(row) == track(n).head) {
             // The same row again, a round later: the display would take the job for the one
             // it has shown, since it starts a job only when line 1 changes. Without its job
@@ -380,8 +399,9 @@ void RunController::handOver(int n) {
             std::filesystem::remove(m_exchange.jobPath(n), ignored);
             track(n).head.clear();
             track(n).resend = row;
+            track(n).resendFrom = from;
         } else {
-            sendItem(n, row, true);
+            sendItem(n, row, true, from);
             reportJobWrites();
             refreshCells();
         }
@@ -389,8 +409,24 @@ void RunController::handOver(int n) {
     }
 }
 
-void RunController::sendItem(int n, int row, bool chained) {
+std::optional<Instant> RunController::instantOf(int p, const Answer& answer) const {
+    std::optional<Instant> instant = m_exchange.readInstant(m_exchange.nextInstantPath(p));
+    if (!instant || instant->display != p || instant->head != answer.field1 || !instant->atUs) {
+        return std::nullopt;
+    }
+    return instant;
+}
+
+void RunController::sendItem(int n, int row, bool chained, const std::optional<Instant>& from) {
     const JobLines job = itemJobOf(row);
+    if (row < m_table.count()) {
+        // Complete before the job: the display looks for it as soon as it reads the job.
+        Instant start = from.value_or(Instant{});
+        start.display = n;
+        start.head = job[jobLine::itemNumber];
+        start.sequence = m_session + "-" + std::to_string(++m_instantCount);
+        (void)m_exchange.writeInstant(m_exchange.startInstantPath(n), start);
+    }
     writeJob(n, job);
     itemReached(n, row, job, chained);
 }
@@ -404,6 +440,7 @@ void RunController::itemReached(int n, int row, const JobLines& job, bool chaine
     t.missedRow = unreported ? std::optional<int>(t.row) : std::nullopt;
     t.head = job[jobLine::itemNumber];
     t.resend.reset();
+    t.resendFrom.reset();
     t.row = row < m_table.count() ? row : -1;
     t.sentAt = m_nowMs;
     t.due = AnswerDue::of(job);
@@ -476,7 +513,8 @@ Answer RunController::answerFrom(AnswerKind kind, int p) {
             }
         }
     }
-    if (!passesOver(p)) {
+    m_answerFiled = !passesOver(p);
+    if (m_answerFiled) {
         return answer;
     }
     if (!answer.isEmpty()) {

@@ -41,6 +41,13 @@ namespace lm {
 // follows, the chain waits for the display's answers as ever; with every display present and
 // answering in time, nothing of this comes into play.
 //
+// Every screen steps at one instant. A display's next answer comes with the instant of the tick
+// that wrote it (LMNextAt<n>.dat); the item it hands over goes to the next display with that
+// instant (LMStartAt<n>.dat, written before the job), and that display runs the item as if it
+// had started then. Where no display's own answer hands an item on (display 1, a display
+// passed over, the still pictures sent early, a still show), the record says so, and the item
+// starts as its job arrives. The job files are the same either way.
+//
 // Job files that cannot be written (the Exchange folder is missing or refuses them, or a value
 // cannot be carried) never stop the show and never raise a message box at a tick: the window's
 // job-write indicator (RunView::setJobWriteProblem) names the displays concerned, and is
@@ -148,13 +155,18 @@ private:
         std::string head;             // line 1 of the item job last written
         std::optional<int> missedRow; // the item before, unreported although due
         std::optional<int> resend;    // written at the watcher's next tick
+        std::optional<Instant> resendFrom;
     };
 
     void switchAllTimersOff();
     void sendToDisplayOne();
-    void handOver(int n);
-    // The job for the row, written; then what the chain expects of display n.
-    void sendItem(int n, int row, bool chained);
+    // `answer`: what display n - 1 said, when its own file said it.
+    void handOver(int n, const std::optional<Answer>& answer = std::nullopt);
+    // The job for the row, written after the instant it starts at (none: as it arrives); then
+    // what the chain expects of display n.
+    void sendItem(int n, int row, bool chained, const std::optional<Instant>& from = {});
+    // The instant display p gave its next answer, when its record fits that answer.
+    std::optional<Instant> instantOf(int p, const Answer& answer) const;
     void itemReached(int n, int row, const JobLines& job, bool chained);
     // The answer the watcher acts on: display p's file, or what p would have answered when
     // it is passed over. A repeated answer for an item that was passed on reads as none.
@@ -188,6 +200,11 @@ private:
     std::int64_t m_nowMs = 0; // the controller's clock: wall timer ticks
     bool m_passOver = true;
     std::array<Track, displayCount + 1> m_track{};
+    // Whether the answer answerFrom() gave last came from the display's own file.
+    bool m_answerFiled = false;
+    // Names this run of the program in every instant record, with a count of them.
+    std::string m_session;
+    std::uint64_t m_instantCount = 0;
     std::array<WallCell, displayCount + 1> m_cells{};
     std::array<int, displayCount + 1> m_SendRow{};
     int m_StartCounter = 0;

@@ -485,6 +485,8 @@ void frmLMControl::removeJobsAndAnswers(const std::filesystem::path& currentDir)
     exchange.deleteSet(ExchangeSet::EndAnswers);
     exchange.deleteSet(ExchangeSet::NextAnswers);
     exchange.deleteSet(ExchangeSet::Jobs);
+    exchange.deleteSet(ExchangeSet::NextInstants);
+    exchange.deleteSet(ExchangeSet::StartInstants);
     // A presence file left by a program long gone must not count; a running display makes
     // its own again within a second.
     exchange.deletePresence();

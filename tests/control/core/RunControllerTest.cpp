@@ -807,3 +807,73 @@ TEST_F(RunControllerTest, AnyMovementTextIsAcceptedForAListOfTexts) {
 
 } // namespace
 } // namespace lm
+
+namespace lm {
+namespace {
+
+// What display 1 wrote beside its next answer for row 0, and what display 2's record then says.
+struct InstantCase {
+    const char* name;
+    std::optional<Instant> record; // LMNextAt1.dat; none: no such file
+    bool cut;                      // caught before its last line ended
+    bool passedOn;
+};
+
+class InstantHandOver : public RunControllerTest,
+                        public ::testing::WithParamInterface<InstantCase> {};
+
+Instant nextInstant(int display, const char* head) {
+    Instant instant;
+    instant.display = display;
+    instant.head = head;
+    instant.atUs = 1'765'000'000'123'456;
+    instant.host = "wall-pc-1";
+    instant.bootId = "boot-1";
+    instant.clock = {true, 1200};
+    return instant;
+}
+
+TEST_P(InstantHandOver, GoesWithTheItemOnlyWhenItFitsTheAnswer) {
+    const InstantCase& row = GetParam();
+    addTexts(3);
+    startFastUntilWatcher(2);
+    const std::optional<Instant> one = exchange.readInstant(exchange.startInstantPath(1));
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->head, " 0 ");
+    EXPECT_FALSE(one->atUs) << "display 1 starts as its job arrives";
+    if (row.record) {
+        std::string bytes = row.record->encode();
+        if (row.cut) {
+            bytes.resize(bytes.size() - 3);
+        }
+        ASSERT_TRUE(lineFile::writeBytes(exchange.nextInstantPath(1), bytes));
+    }
+    reportNext(1, 0);
+    clock.advance(100);
+    ASSERT_EQ(head(2), " 0 ");
+    const std::optional<Instant> two = exchange.readInstant(exchange.startInstantPath(2));
+    ASSERT_TRUE(two);
+    EXPECT_EQ(two->display, 2);
+    EXPECT_EQ(two->head, " 0 ");
+    EXPECT_NE(two->sequence, one->sequence);
+    if (row.passedOn) {
+        EXPECT_EQ(two->atUs, row.record->atUs);
+        EXPECT_EQ(two->host, row.record->host);
+        EXPECT_EQ(two->bootId, row.record->bootId);
+        EXPECT_EQ(two->clock, row.record->clock);
+    } else {
+        EXPECT_FALSE(two->atUs);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, InstantHandOver,
+    ::testing::Values(InstantCase{"fits", nextInstant(1, " 0 "), false, true},
+                      InstantCase{"another_item", nextInstant(1, " 1 "), false, false},
+                      InstantCase{"another_display", nextInstant(3, " 0 "), false, false},
+                      InstantCase{"none", std::nullopt, false, false},
+                      InstantCase{"cut", nextInstant(1, " 0 "), true, false}),
+    [](const ::testing::TestParamInfo<InstantCase>& param) { return param.param.name; });
+
+} // namespace
+} // namespace lm
