@@ -21,6 +21,7 @@ void Timer::setInterval(int ms) {
         return;
     }
     m_interval = ms;
+    m_countdown = -1;
     notify();
 }
 
@@ -29,10 +30,21 @@ void Timer::setEnabled(bool enabled) {
         return;
     }
     m_enabled = enabled;
+    m_countdown = -1;
+    notify();
+}
+
+void Timer::restartCountdown(int ms) {
+    if (!isActive()) {
+        return;
+    }
+    m_countdown = ms < 0 ? 0 : ms;
     notify();
 }
 
 void Timer::fire() {
+    // The asked-for countdown has run out; the next one is the interval unless asked again.
+    m_countdown = -1;
     if (isActive() && m_handler) {
         m_handler();
     }

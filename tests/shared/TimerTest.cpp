@@ -56,6 +56,21 @@ TEST_F(TimerTest, ANewIntervalRestartsTheCountdown) {
     EXPECT_EQ(firedAt, (std::vector<std::int64_t>{360}));
 }
 
+TEST_F(TimerTest, ARestartedCountdownFiresOnceAfterItThenAtTheInterval) {
+    timer.setInterval(100);
+    timer.setEnabled(true);
+    clock.advance(30);
+    timer.restartCountdown(100); // the same length as the interval: restarted all the same
+    clock.advance(100);
+    timer.restartCountdown(20);
+    clock.advance(130);
+    EXPECT_EQ(firedAt, (std::vector<std::int64_t>{130, 150, 250}));
+    timer.setInterval(0);
+    timer.restartCountdown(10);
+    clock.advance(100);
+    EXPECT_EQ(firedAt.size(), 3U);
+}
+
 TEST_F(TimerTest, AHandlerCanSwitchItsOwnTimerOff) {
     timer.setHandler([this] {
         firedAt.push_back(clock.now());

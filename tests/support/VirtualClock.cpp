@@ -21,7 +21,7 @@ void VirtualClock::scheduleChanged(Timer& timer) {
     Schedule& schedule = it->second;
     schedule.armed = timer.isActive();
     if (schedule.armed) {
-        schedule.due = m_now + timer.interval();
+        schedule.due = m_now + timer.countdown();
         schedule.order = ++m_order;
     }
 }
