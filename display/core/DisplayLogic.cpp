@@ -12,12 +12,13 @@ constexpr int pollIntervalMs = 80;
 constexpr int presenceIntervalMs = 500;
 } // namespace
 
-DisplayLogic::DisplayLogic(SignView& view, std::filesystem::path workDir)
-    : m_poller(std::move(workDir)), m_engine(view, m_poller, m_timer1, m_timer2) {
+DisplayLogic::DisplayLogic(SignView& view, std::filesystem::path workDir, const WallClock& clock)
+    : m_watch(clock), m_poller(std::move(workDir)),
+      m_engine(view, m_poller, m_timer1, m_timer2, m_watch) {
     m_timer1.setHandler([this] { m_engine.Timer1_Timer(); });
     m_timer2.setHandler([this] { m_engine.Timer2_Timer(); });
     m_timer3.setHandler([this] { m_poller.Timer3_Timer(); });
-    m_presenceTimer.setHandler([this] { m_poller.WritePresence(); });
+    m_presenceTimer.setHandler([this] { refreshPresence(); });
     m_poller.setJobStarter([this] { return m_engine.Timer1_Timer(); });
     m_engine.setEndHandler([this] { stopAll(); });
 }
@@ -29,7 +30,7 @@ void DisplayLogic::start(std::int16_t number) {
     m_timer1.setEnabled(true);
     m_timer3.setInterval(pollIntervalMs);
     m_timer3.setEnabled(true);
-    m_poller.WritePresence();
+    refreshPresence();
     m_presenceTimer.setInterval(presenceIntervalMs);
     m_presenceTimer.setEnabled(true);
 }
@@ -39,6 +40,11 @@ void DisplayLogic::stopAll() {
     m_timer2.setEnabled(false);
     m_timer3.setEnabled(false);
     m_presenceTimer.setEnabled(false);
+}
+
+void DisplayLogic::refreshPresence() {
+    m_watch.sample();
+    m_poller.WritePresence(m_watch.state());
 }
 
 void DisplayLogic::exchangeFilesChanged(const std::vector<std::string>& names) {

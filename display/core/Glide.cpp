@@ -2,7 +2,6 @@
 
 #include "NumberText.h"
 #include "ScrollEngine.h"
-#include "Timer.h"
 
 #include <algorithm>
 
@@ -11,14 +10,12 @@ namespace lm {
 namespace {
 // The stop and end jobs carry this item number; their blank stands still.
 constexpr double blankJobNumber = -1.0;
-constexpr std::int64_t usPerMs = 1000;
 } // namespace
 
-void Glide::plan(const ScrollEngine& engine, const JobLines& job, const Timer& timer2,
-                 std::int64_t nowUs) {
+void Glide::plan(const ScrollEngine& engine, const JobLines& job) {
     clear();
     // A stopped item keeps its last frame; the stop job is started anew at every poll.
-    if (!timer2.isActive() || numericValue(job[jobLine::itemNumber]) == blankJobNumber) {
+    if (!engine.isTicking() || numericValue(job[jobLine::itemNumber]) == blankJobNumber) {
         return;
     }
     switch (ScrollEngine::tickMode(job)) {
@@ -53,8 +50,9 @@ void Glide::plan(const ScrollEngine& engine, const JobLines& job, const Timer& t
     case ScrollEngine::TickMode::None:
         return;
     }
-    m_startUs = nowUs;
-    m_durationUs = static_cast<std::int64_t>(timer2.interval()) * usPerMs;
+    const TickSchedule& ticks = engine.schedule();
+    m_startUs = ticks.steadyAt(ticks.done());
+    m_durationUs = ticks.steadyAt(ticks.done() + 1) - m_startUs;
 }
 
 std::optional<int> Glide::leftAt(std::int64_t nowUs) const {

@@ -8,7 +8,6 @@
 namespace lm {
 
 class ScrollEngine;
-class Timer;
 
 // Smooth motion between movement ticks: where the moving part of the sign is painted at a
 // given moment. After every job start and movement tick the window plans the glide from the
@@ -16,14 +15,15 @@ class Timer;
 // where the next tick will put it, at the item's own speed; at every tick it stands exactly
 // where the tick put it. The engine's state, answers and ticks are not touched.
 //
-// Times are microseconds on one steady clock; positions are twips from the window's left edge.
+// The glide runs from this tick's deadline to the next one, not from when the handler ran, so
+// gliding screens move together as their ticks do. Times are microseconds on the steady clock
+// the engine's ticks run on; positions are twips from the window's left edge.
 class Glide {
 public:
     enum class Part { None, Label, Image1, Image2 };
 
-    // After a job start or a movement tick at nowUs. timer2 is the movement tick.
-    void plan(const ScrollEngine& engine, const JobLines& job, const Timer& timer2,
-              std::int64_t nowUs);
+    // After a job start or a movement tick.
+    void plan(const ScrollEngine& engine, const JobLines& job);
     // Nothing glides: every part stands where the engine put it.
     void clear() { m_part = Part::None; }
 

@@ -2,9 +2,11 @@
 
 #include "NumberText.h"
 #include "TextRules.h"
+#include "ThisComputer.h"
 
 #include <algorithm>
 #include <system_error>
+#include <unistd.h>
 #include <vector>
 
 namespace lm {
@@ -22,7 +24,9 @@ std::optional<std::filesystem::file_time_type> writeTime(const std::filesystem::
 
 } // namespace
 
-JobPoller::JobPoller(std::filesystem::path workDir) : m_workDir(std::move(workDir)) {}
+JobPoller::JobPoller(std::filesystem::path workDir)
+    : m_workDir(std::move(workDir)), m_host(thisComputer::hostName()),
+      m_bootId(thisComputer::bootId()) {}
 
 void JobPoller::noteJobAtStart() {
     m_writtenBeforeStart = writeTime(exchange().jobPath(m_LMNumber));
@@ -80,17 +84,38 @@ bool JobPoller::ReadJob() {
     return true;
 }
 
-void JobPoller::WriteNextAnswer() const {
+std::optional<Instant> JobPoller::ReadStartInstant() const {
+    const ExchangeFolder folder = exchange();
+    return folder.readInstant(folder.startInstantPath(m_LMNumber));
+}
+
+void JobPoller::WriteNextAnswer(std::int64_t atUs, const ClockState& clock) const {
+    const ExchangeFolder folder = exchange();
+    Instant instant;
+    instant.display = m_LMNumber;
+    instant.head = m_LMJobLine[jobLine::itemNumber];
+    instant.atUs = atUs;
+    instant.host = m_host;
+    instant.bootId = m_bootId;
+    instant.clock = clock;
+    // Complete before the answer: the control program reads it as soon as it sees the answer.
+    (void)folder.writeInstant(folder.nextInstantPath(m_LMNumber), instant);
     // A failed answer is lost without notice; the control program waits for the next one.
-    (void)exchange().writeAnswer(m_LMNumber, AnswerKind::Next, m_LMJobLine[jobLine::itemNumber]);
+    (void)folder.writeAnswer(m_LMNumber, AnswerKind::Next, m_LMJobLine[jobLine::itemNumber]);
 }
 
 void JobPoller::WriteEndAnswer() const {
     (void)exchange().writeAnswer(m_LMNumber, AnswerKind::End, m_LMJobLine[jobLine::itemNumber]);
 }
 
-void JobPoller::WritePresence() const {
-    (void)exchange().touchPresence(m_LMNumber);
+void JobPoller::WritePresence(const ClockState& clock) {
+    SignOfLife life;
+    life.host = m_host;
+    life.bootId = m_bootId;
+    life.pid = static_cast<long>(::getpid());
+    life.beat = ++m_beat;
+    life.clock = clock;
+    (void)exchange().writePresence(m_LMNumber, life);
 }
 
 } // namespace lm

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "ClockState.h"
 #include "ExchangeFolder.h"
+#include "Instant.h"
 #include "JobLines.h"
 
 #include <cstdint>
@@ -11,8 +13,9 @@
 
 namespace lm {
 
-// This display's side of the Exchange folder: the poll of its job file, the reading of a job
-// and the two answers.
+// This display's side of the Exchange folder: the poll of its job file, the reading of a job and
+// the record of the instant it starts at, the two answers with the instant of the next one, and
+// the presence file.
 class JobPoller {
 public:
     // Starts the job just read; false when no whole job could be read.
@@ -35,14 +38,22 @@ public:
     // Loads all ten lines into LMJobLine. A job that cannot be read whole (missing, or caught
     // while being written) leaves LMJobLine as it was and returns false.
     bool ReadJob();
-    void WriteNextAnswer() const;
+    // LMStartAt<n>.dat, read just after the job; nothing while it is missing, cut or foreign.
+    std::optional<Instant> ReadStartInstant() const;
+    // Writes LMNextAt<n>.dat with the tick's scheduled instant (real-time µs) and this
+    // computer's clock, then the answer itself.
+    void WriteNextAnswer(std::int64_t atUs, const ClockState& clock) const;
     void WriteEndAnswer() const;
-    // Tells the control program that this display runs: touches LMAlive<n>.dat, or makes it
-    // again when it is gone. A failure waits for the next refresh.
-    void WritePresence() const;
+    // Tells the control program that this display runs: writes LMAlive<n>.dat anew (a new
+    // modification time) with this computer, the process, a beat counted up and the clock's
+    // state. A failure waits for the next refresh.
+    void WritePresence(const ClockState& clock);
 
     const JobLines& LMJobLine() const { return m_LMJobLine; }
     const std::string& LastJobHead() const { return m_LastJobHead; }
+    // This computer, as its records and presence file name it.
+    const std::string& host() const { return m_host; }
+    const std::string& bootId() const { return m_bootId; }
     // A picture of the current job: its bare name inside the Exchange folder.
     std::filesystem::path picturePath(const std::string& name) const;
 
@@ -50,6 +61,9 @@ private:
     ExchangeFolder exchange() const;
 
     std::filesystem::path m_workDir;
+    std::string m_host;
+    std::string m_bootId;
+    std::uint64_t m_beat = 0;
     std::int16_t m_LMNumber = 0;
     JobLines m_LMJobLine{};
     std::string m_LastJobHead;

@@ -1,8 +1,11 @@
 #include "ScrollEngine.h"
 
+#include "ClockWatch.h"
 #include "JobPoller.h"
+#include "NumberText.h"
 #include "SpeedTable.h"
 #include "TextRules.h"
+#include "TickTrace.h"
 #include "Vocabulary.h"
 
 namespace lm {
@@ -15,10 +18,20 @@ constexpr int stillPictureTickMs = 100;
 
 using Picture = SignView::Picture;
 
+std::string_view trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 } // namespace
 
-ScrollEngine::ScrollEngine(SignView& view, JobPoller& poller, Timer& timer1, Timer& timer2)
-    : m_view(view), m_poller(poller), m_timer1(timer1), m_timer2(timer2) {}
+ScrollEngine::ScrollEngine(SignView& view, JobPoller& poller, Timer& timer1, Timer& timer2,
+                           ClockWatch& watch)
+    : m_view(view), m_poller(poller), m_timer1(timer1), m_timer2(timer2), m_watch(watch),
+      m_instants(poller.host(), poller.bootId()) {}
 
 int ScrollEngine::ColorIndex(std::string_view word) {
     return vocabulary::colourNumber(word).value_or(vocabulary::colourCount);
@@ -61,11 +74,63 @@ bool ScrollEngine::Timer1_Timer() {
     return true;
 }
 
-void ScrollEngine::runTimer2(int intervalMs) {
+void ScrollEngine::startTicks(int intervalMs) {
+    const WallClock& clock = m_watch.clock();
+    m_watch.sample();
+    const std::string& head = m_poller.LMJobLine()[jobLine::itemNumber];
+    // The stop job's blank starts anew at every poll; no record ever comes with it.
+    const bool blank = numericValue(head) == -1.0;
+    const std::optional<Instant> record = blank ? std::nullopt : m_poller.ReadStartInstant();
+    // Both clocks at one moment: the only place the instant is set against the steady clock.
+    const std::int64_t steadyUs = clock.steadyUs();
+    const std::int64_t realUs = clock.realUs();
+    const InstantCheck::Verdict verdict =
+        blank ? InstantCheck::Verdict{std::nullopt, "stop job"}
+              : m_instants.check(record, m_poller.LMNumber(), head, m_watch, realUs);
+    const std::int64_t startUs = verdict.atUs.value_or(realUs);
+    m_schedule.start(steadyUs + (startUs - realUs), startUs, intervalMs);
+    if (m_trace != nullptr) {
+        m_trace->started({m_poller.LMNumber(), trimmed(head), verdict.atUs, realUs, verdict.why});
+    }
     // Each item's ticks count from its own start, whatever the item before left running.
     m_timer2.setEnabled(false);
     m_timer2.setInterval(intervalMs);
     m_timer2.setEnabled(true);
+    runDueTicks(false);
+}
+
+void ScrollEngine::runDueTicks(bool next) {
+    const TickMode mode = tickMode(m_poller.LMJobLine());
+    const WallClock& clock = m_watch.clock();
+    const std::int64_t nowUs = clock.steadyUs();
+    const std::int64_t actualUs = m_trace != nullptr ? clock.realUs() : 0;
+    while (next || (m_timer2.isActive() && m_schedule.nextIsDue(nowUs))) {
+        next = false;
+        const std::int64_t k = m_schedule.take();
+        m_answered = {};
+        tick(mode);
+        if (m_trace != nullptr) {
+            const bool replayed = m_timer2.isActive() && m_schedule.nextIsDue(nowUs);
+            m_trace->tick({m_poller.LMNumber(), trimmed(m_poller.LMJobLine()[jobLine::itemNumber]),
+                           k, m_schedule.realAt(k), actualUs, replayed, m_answered});
+        }
+    }
+    if (m_timer2.isActive()) {
+        m_timer2.restartCountdown(m_schedule.msUntilNext(clock.steadyUs()));
+    }
+    if (m_trace != nullptr) {
+        m_trace->flush();
+    }
+}
+
+void ScrollEngine::answerNext() {
+    m_poller.WriteNextAnswer(m_schedule.realAt(m_schedule.done()), m_watch.state());
+    m_answered = "next";
+}
+
+void ScrollEngine::answerEnd() {
+    m_poller.WriteEndAnswer();
+    m_answered = m_answered.empty() ? "end" : "next+end";
 }
 
 void ScrollEngine::startText() {
@@ -84,7 +149,7 @@ void ScrollEngine::startText() {
     });
     m_view.setLabelCaption(job[jobLine::text]);
     m_LMMoveStep = speedTable::moveStep(width, job[jobLine::speed], speedTable::Mode::Text);
-    runTimer2(textTickMs);
+    startTicks(textTickMs);
 }
 
 void ScrollEngine::startMovingPicture() {
@@ -103,7 +168,7 @@ void ScrollEngine::startMovingPicture() {
     m_view.loadPicture(Picture::Image1, file);
     m_view.loadPicture(Picture::Image2, file);
     m_LMPMoveStep = speedTable::moveStep(width, job[jobLine::speed], speedTable::Mode::Picture);
-    runTimer2(movingPictureTickMs);
+    startTicks(movingPictureTickMs);
 }
 
 void ScrollEngine::startStillPicture() {
@@ -118,7 +183,7 @@ void ScrollEngine::startStillPicture() {
     m_LMTextWidth = width;
     m_view.loadPicture(Picture::Image1, m_poller.picturePath(job[jobLine::picture]));
     m_LMMoveStep = speedTable::moveStep(width, job[jobLine::speed], speedTable::Mode::Picture);
-    runTimer2(stillPictureTickMs);
+    startTicks(stillPictureTickMs);
 }
 
 ScrollEngine::TickMode ScrollEngine::tickMode(const JobLines& job) {
@@ -137,7 +202,15 @@ ScrollEngine::TickMode ScrollEngine::tickMode(const JobLines& job) {
 }
 
 void ScrollEngine::Timer2_Timer() {
-    switch (tickMode(m_poller.LMJobLine())) {
+    if (tickMode(m_poller.LMJobLine()) == TickMode::None) {
+        return;
+    }
+    runDueTicks(true);
+    moved();
+}
+
+void ScrollEngine::tick(TickMode mode) {
+    switch (mode) {
     case TickMode::Text:
         textTick();
         break;
@@ -151,9 +224,8 @@ void ScrollEngine::Timer2_Timer() {
         movingPictureTick(false);
         break;
     case TickMode::None:
-        return;
+        break;
     }
-    moved();
 }
 
 void ScrollEngine::moved() const {
@@ -172,9 +244,9 @@ void ScrollEngine::textTick() {
     }
     m_view.setLabelLeft(m_LMX);
     if (passed >= m_LMTextWidth - m_LMMoveStep) {
-        m_poller.WriteEndAnswer();
+        answerEnd();
     } else if (passed >= 0 && passed < m_LMMoveStep) {
-        m_poller.WriteNextAnswer();
+        answerNext();
     }
 }
 
@@ -186,9 +258,9 @@ void ScrollEngine::stillPictureTick() {
     if (passed >= m_LMTextWidth) {
         m_timer2.setEnabled(false);
     } else if (passed >= m_LMTextWidth - m_LMMoveStep) {
-        m_poller.WriteEndAnswer();
+        answerEnd();
     } else if (passed >= 0 && passed < m_LMMoveStep) {
-        m_poller.WriteNextAnswer();
+        answerNext();
     }
 }
 
@@ -203,14 +275,14 @@ void ScrollEngine::movingPictureTick(bool left) {
         if (left) {
             swapPictures();
         } else {
-            m_poller.WriteNextAnswer();
+            answerNext();
         }
-        m_poller.WriteEndAnswer();
+        answerEnd();
     } else if (passed >= 0 && passed < m_LMPMoveStep) {
         if (left) {
             swapPictures();
         }
-        m_poller.WriteNextAnswer();
+        answerNext();
     } else if (left) {
         swapPictures();
     }

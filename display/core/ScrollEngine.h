@@ -1,7 +1,9 @@
 #pragma once
 
+#include "InstantCheck.h"
 #include "JobLines.h"
 #include "SignView.h"
+#include "TickSchedule.h"
 #include "Timer.h"
 
 #include <cstdint>
@@ -10,11 +12,20 @@
 
 namespace lm {
 
+class ClockWatch;
 class JobPoller;
+class TickTrace;
 
 // Turns the current job into what the sign shows and moves it one step per tick of Timer2:
 // a text, a moving picture or a still picture. Lengths are twips. Every handler runs to its
 // end without letting other events run, so a job started by a poll never meets half a tick.
+//
+// Every screen steps at the same instant. An item's ticks fall due at fixed deadlines from its
+// start (TickSchedule), and Timer2 is re-armed after every tick for the time left to the next
+// one, so a late tick never delays the ones after it. The start is the instant of the record
+// beside the job when it may be used (InstantCheck): the item runs as if its job had arrived
+// then. Ticks that are already due when the job arrives, or when a tick comes more than an
+// interval late, are run at once without painting in between, answers and all.
 class ScrollEngine {
 public:
     // What a movement tick does with a job, by its kind and movement words.
@@ -27,19 +38,27 @@ public:
     };
     static TickMode tickMode(const JobLines& job);
 
-    ScrollEngine(SignView& view, JobPoller& poller, Timer& timer1, Timer& timer2);
+    // The watch gives the clocks the ticks run on.
+    ScrollEngine(SignView& view, JobPoller& poller, Timer& timer1, Timer& timer2,
+                 ClockWatch& watch);
 
     // Called when a job of kind "終了" ends the program, before the window is unloaded.
     void setEndHandler(std::function<void()> handler) { m_onEnd = std::move(handler); }
 
-    // Called after every job start of a display mode and every movement tick, once the sign
-    // shows what it did; the window's smooth motion plans from there.
+    // Called after every job start of a display mode and every movement tick (once for the
+    // ticks run together), once the sign shows what it did; the window's smooth motion plans
+    // from there.
     void setMovedHandler(std::function<void()> handler) { m_onMoved = std::move(handler); }
+    void setTrace(TickTrace* trace) { m_trace = trace; }
 
     // Job start. False when no whole job could be read; nothing changes then.
     bool Timer1_Timer();
-    // Movement tick.
+    // Movement tick: the next tick, and every later one already due.
     void Timer2_Timer();
+
+    // The current item's ticks; done() of them have run.
+    const TickSchedule& schedule() const { return m_schedule; }
+    bool isTicking() const { return m_timer2.isActive(); }
 
     // The colour number of a colour word, or 16 when it names none.
     static int ColorIndex(std::string_view word);
@@ -58,7 +77,13 @@ private:
     void startText();
     void startMovingPicture();
     void startStillPicture();
-    void runTimer2(int intervalMs);
+    // The item's tick 0, at the instant or now, and the ticks due since.
+    void startTicks(int intervalMs);
+    // With `next`, the next tick whether due or not (a call of the handler is a tick).
+    void runDueTicks(bool next);
+    void tick(TickMode mode);
+    void answerNext();
+    void answerEnd();
     // An unknown colour word keeps the colour shown before.
     template <typename Apply> static void withColour(std::string_view word, Apply apply);
     void textTick();
@@ -71,6 +96,12 @@ private:
     JobPoller& m_poller;
     Timer& m_timer1;
     Timer& m_timer2;
+    ClockWatch& m_watch;
+    InstantCheck m_instants;
+    TickSchedule m_schedule;
+    TickTrace* m_trace = nullptr;
+    // What the tick running now answered, for the trace.
+    std::string_view m_answered;
     std::function<void()> m_onEnd;
     std::function<void()> m_onMoved;
 

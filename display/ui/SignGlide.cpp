@@ -11,14 +11,12 @@ namespace {
 constexpr double defaultRefreshHz = 60.0;
 // Below this a monitor's reported rate is not believed.
 constexpr double lowestRefreshHz = 10.0;
-constexpr qint64 nsPerUs = 1000;
 } // namespace
 
 SignGlide::SignGlide(DisplayLogic& logic, QWidget* label, QWidget* image1, QWidget* image2,
                      ToPixels toPixels, QObject* parent)
     : QObject(parent), m_logic(logic), m_label(label), m_image1(image1), m_image2(image2),
       m_toPixels(std::move(toPixels)) {
-    m_clock.start();
     m_frames.setTimerType(Qt::PreciseTimer);
     setRefreshRate(defaultRefreshHz);
     connect(&m_frames, &QTimer::timeout, this, &SignGlide::frame);
@@ -45,8 +43,8 @@ QWidget* SignGlide::widgetOf(Glide::Part part) const {
 }
 
 void SignGlide::plan() {
-    const qint64 now = m_clock.nsecsElapsed() / nsPerUs;
-    m_glide.plan(m_logic.engine(), m_logic.poller().LMJobLine(), m_logic.timer2(), now);
+    const qint64 now = m_logic.clock().steadyUs();
+    m_glide.plan(m_logic.engine(), m_logic.poller().LMJobLine());
     if (!m_glide.isUnderWay(now)) {
         m_frames.stop();
         return;
@@ -58,7 +56,7 @@ void SignGlide::plan() {
 }
 
 void SignGlide::frame() {
-    const qint64 now = m_clock.nsecsElapsed() / nsPerUs;
+    const qint64 now = m_logic.clock().steadyUs();
     QWidget* widget = widgetOf(m_glide.part());
     const std::optional<int> left = m_glide.leftAt(now);
     if (widget != nullptr && left) {

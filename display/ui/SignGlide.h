@@ -2,7 +2,6 @@
 
 #include "Glide.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -16,7 +15,8 @@ class DisplayLogic;
 // Smooth motion on the screen: once per frame of the monitor it moves the gliding part of the
 // sign (the label or the picture control on show) to where the glide puts it. Qt scrolls what is
 // already on the screen and paints only what comes into view. The frame timer runs only while
-// a part is under way; no frame decodes or scales a picture.
+// a part is under way; no frame decodes or scales a picture. It reads the clock the logic's ticks
+// run on, so a glide starts at its tick's deadline.
 class SignGlide : public QObject {
     Q_OBJECT
 public:
@@ -34,9 +34,9 @@ public:
     void plan();
 
 signals:
-    // A frame moved the gliding part, or a tick put it where its glide starts; usSinceStart on
-    // the glide's clock.
-    void frameMoved(qint64 usSinceStart);
+    // A frame moved the gliding part, or a tick put it where its glide starts; nowUs on the
+    // steady clock of the display's logic.
+    void frameMoved(qint64 nowUs);
 
 private:
     void frame();
@@ -48,7 +48,6 @@ private:
     QWidget* m_image2 = nullptr;
     ToPixels m_toPixels;
     Glide m_glide;
-    QElapsedTimer m_clock;
     QTimer m_frames;
 };
 

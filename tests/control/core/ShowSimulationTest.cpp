@@ -10,6 +10,7 @@
 #include "TempDir.h"
 #include "TestRows.h"
 #include "VirtualClock.h"
+#include "VirtualWallClock.h"
 #include "Vocabulary.h"
 
 #include <algorithm>
@@ -44,9 +45,11 @@ struct Event {
     std::size_t position = 0;
 };
 
-// One display program: its sign, its logic and what the test saw it do.
+// One display program: its sign, its logic and what the test saw it do. Its clocks are the
+// virtual clock, as every display's of one computer.
 struct SimulatedDisplay {
-    explicit SimulatedDisplay(const std::filesystem::path& workDir) : logic(view, workDir) {
+    SimulatedDisplay(const std::filesystem::path& workDir, const test::VirtualClock& clock)
+        : wallClock(clock), logic(view, workDir, wallClock) {
         logic.setLMScreenWidth(windowWidth);
     }
 
@@ -58,7 +61,7 @@ struct SimulatedDisplay {
             clock.attach(*timer);
         }
         logic.presenceTimer().setHandler([this, &clock, &exchange] {
-            logic.poller().WritePresence();
+            logic.refreshPresence();
             std::error_code ignored;
             std::filesystem::last_write_time(
                 exchange.presencePath(logic.LMNumber()),
@@ -67,6 +70,7 @@ struct SimulatedDisplay {
     }
 
     test::FakeSignView view;
+    test::VirtualWallClock wallClock;
     DisplayLogic logic;
 
     std::vector<Event> starts;      // item jobs started, in order
@@ -88,7 +92,7 @@ protected:
         }
         clock.attach(controller.wallTimer());
         for (int n = 1; n <= displays; ++n) {
-            sim.push_back(std::make_unique<SimulatedDisplay>(dir.path()));
+            sim.push_back(std::make_unique<SimulatedDisplay>(dir.path(), clock));
             sim.back()->attach(clock, exchange);
         }
         for (const char* picture : {"moving.jpg", "still.jpg", "a.jpg", "b.jpg", "c.jpg"}) {
@@ -515,7 +519,7 @@ public:
 
 private:
     void startDisplay(int n) {
-        auto& display = sims[n] = std::make_unique<SimulatedDisplay>(dir.path());
+        auto& display = sims[n] = std::make_unique<SimulatedDisplay>(dir.path(), clock);
         display->attach(clock, exchange);
         display->logic.timer2().setHandler([this, n, engine = &display->logic.engine()] {
             engine->Timer2_Timer();

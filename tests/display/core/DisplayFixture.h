@@ -5,6 +5,7 @@
 #include "FakeSignView.h"
 #include "TempDir.h"
 #include "VirtualClock.h"
+#include "VirtualWallClock.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -13,7 +14,8 @@
 namespace lm::test {
 
 // A display program on the virtual clock in a window 15360 twips wide (1024 pixels at 96 dpi),
-// with its Exchange folder in a temporary working folder.
+// with its Exchange folder in a temporary working folder. Its steady and real-time clocks follow
+// the virtual clock.
 class DisplayFixture : public ::testing::Test {
 protected:
     static constexpr int windowWidth = 15360;
@@ -76,8 +78,9 @@ protected:
     TempDir dir;
     ExchangeFolder exchange{dir.path()};
     FakeSignView view;
-    DisplayLogic logic{view, dir.path()};
     VirtualClock clock;
+    VirtualWallClock wallClock{clock};
+    DisplayLogic logic{view, dir.path(), wallClock};
 };
 
 } // namespace lm::test

@@ -53,10 +53,8 @@ const GlideRow rows[] = {
 class GlideTest : public DisplayFixture, public ::testing::WithParamInterface<GlideRow> {
 protected:
     GlideTest() {
-        logic.engine().setMovedHandler([this] {
-            glide.plan(logic.engine(), logic.poller().LMJobLine(), logic.timer2(),
-                       clock.now() * 1000);
-        });
+        logic.engine().setMovedHandler(
+            [this] { glide.plan(logic.engine(), logic.poller().LMJobLine()); });
     }
 
     Glide glide;
