@@ -8,6 +8,7 @@
 #include "RememberedNumbers.h"
 #include "SignGlide.h"
 #include "SignLabel.h"
+#include "TickTraceFile.h"
 #include "Twips.h"
 #include "Vocabulary.h"
 
@@ -57,6 +58,8 @@ Velisto::Velisto(std::filesystem::path workDir, QScreen* monitor, RememberedNumb
     setAutoFillBackground(true);
     buildControls();
     Form_Load();
+    m_trace = TickTraceFile::fromEnvironment();
+    m_logic.setTickTrace(m_trace.get());
     if (ExchangeWatcher::wanted()) {
         std::error_code error;
         if (workDir.empty()) {

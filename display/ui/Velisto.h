@@ -25,6 +25,7 @@ class PictureBox;
 class RememberedNumbers;
 class SignGlide;
 class SignLabel;
+class TickTraceFile;
 
 // The sign window: full screen on its monitor, it asks for the display number in its panel
 // Frame1 and from then on shows what the job files of its number ask for.
@@ -87,6 +88,8 @@ private:
     QtTimer m_qtPresenceTimer{m_logic.presenceTimer()};
     // Reports the job file's changes as they happen; none with LMSIGN_NOTIFY=off.
     std::unique_ptr<ExchangeWatcher> m_watcher;
+    // Where LMSIGN_TICK_TRACE asks the ticks to be told; usually none.
+    std::unique_ptr<TickTraceFile> m_trace;
 
     double m_STwips = 15.0;
     int m_FormFlag = 0;
