@@ -13,9 +13,10 @@ build=(build-essential cmake pkg-config qt6-base-dev libgl-dev libegl-dev fonts-
 driving=(xdotool imagemagick x11-utils)
 case ${1:-tests} in
 tests)
-    # icewm: a window manager with a taskbar, for the full-screen test.
+    # icewm: a window manager with a taskbar, for the full-screen test; sshfs and openssh-server:
+    # a real network share for the displays of the hand-off test.
     packages=("${build[@]}" "${driving[@]}" libgtest-dev libgmock-dev libbenchmark-dev xvfb icewm
-        clang libclang-rt-14-dev)
+        clang libclang-rt-14-dev sshfs openssh-server)
     ;;
 wall) packages=("${build[@]}" "${driving[@]}" xvfb) ;;
 wall-desktop) packages=("${build[@]}" "${driving[@]}" xserver-xephyr) ;;

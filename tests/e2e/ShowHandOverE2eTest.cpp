@@ -1,10 +1,12 @@
 #include "ControlWindow.h"
 #include "ExchangeWatch.h"
 #include "KeptScreenshot.h"
+#include "LineFile.h"
 #include "Program.h"
 #include "ScreenWatch.h"
 #include "Screenshot.h"
 #include "ShowLog.h"
+#include "SshShare.h"
 #include "TempDir.h"
 #include "VelistoOnScreen.h"
 #include "Wait.h"
@@ -14,9 +16,12 @@
 #include <QFile>
 #include <QtTest>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 
 using namespace lm::e2e;
@@ -68,6 +73,66 @@ qint64 cpuNanoseconds(qint64 pid) {
         }
     }
     return total;
+}
+
+// A line of a display's LMSIGN_TICK_TRACE: a movement tick (the fields after "tick").
+struct TracedTick {
+    QString head;
+    qint64 k = 0;
+    qint64 scheduledUs = 0;
+    qint64 actualUs = 0;
+    bool replayed = false;
+    QString answer;
+};
+
+// The ticks of a display's trace, and how each item started ("instant" or "arrival"), by head.
+struct Trace {
+    std::vector<TracedTick> ticks;
+    std::map<QString, QString> startedBy;
+    // How long after its instant each job started from one arrived.
+    std::vector<double> jobLateMs;
+
+    explicit Trace(const fs::path& file) {
+        QFile trace(QString::fromStdString(file.string()));
+        if (!trace.open(QIODevice::ReadOnly)) {
+            return;
+        }
+        for (const QByteArray& line : trace.readAll().split('\n')) {
+            const QStringList f = QString::fromUtf8(line).split(QLatin1Char('\t'));
+            if (f.value(0) == QLatin1String("start") && f.size() >= 6) {
+                startedBy[f[2]] = f[3];
+                if (f[3] == QLatin1String("instant")) {
+                    jobLateMs.push_back(static_cast<double>(f[5].toLongLong() - f[4].toLongLong()) /
+                                        1000.0);
+                }
+            } else if (f.value(0) == QLatin1String("tick") && f.size() >= 8) {
+                ticks.push_back({f[2], f[3].toLongLong(), f[4].toLongLong(), f[5].toLongLong(),
+                                 f[6] == QLatin1String("replayed"), f[7]});
+            }
+        }
+    }
+    // The tick that gave the next answer for the item.
+    std::optional<TracedTick> next(const QString& head) const {
+        for (const TracedTick& tick : ticks) {
+            if (tick.head == head && tick.answer.startsWith(QLatin1String("next"))) {
+                return tick;
+            }
+        }
+        return std::nullopt;
+    }
+};
+
+// A show file of texts at "速く": kind, text, movement, colours, speed, five blank lines each.
+void writeTextShow(const fs::path& file, const QStringList& texts) {
+    std::vector<std::string> lines;
+    for (const QString& text : texts) {
+        const std::vector<std::string> item{
+            "文字", text.toStdString(), "左へ", "白", "暗い緑", "速く", "", "", "", "", ""};
+        lines.insert(lines.end(), item.begin(), item.end());
+    }
+    std::string bytes;
+    QVERIFY(lm::lineFile::encode(lines, bytes) == lm::WriteStatus::Ok);
+    QVERIFY(lm::lineFile::writeBytes(file, bytes));
 }
 
 } // namespace
@@ -182,6 +247,98 @@ private slots:
         }
 
         report(log, notify);
+    }
+
+    // Two displays, each on an sshfs mount of the Exchange folder as on a computer of its own,
+    // the control program on the folder itself. Display 2 runs each item from the instant of
+    // display 1's next answer, so its own next answer comes exactly the item's ticks later, and
+    // both handlers run at their ticks' deadlines.
+    void displaysOnAShareStepInUnison() {
+        if (const QString lacking = SshShare::missing(); !lacking.isEmpty()) {
+            QSKIP(qPrintable(QStringLiteral("no network share on this machine: ") + lacking));
+        }
+        qunsetenv("LMSIGN_NOTIFY");
+        const QStringList texts{"A", "B", "C", "D", "E"};
+        lm::test::TempDir work;
+        lm::test::TempDir computer1;
+        lm::test::TempDir computer2;
+        const fs::path data = work.path() / "data";
+        writeTextShow(work.path() / "show.txt", texts);
+        SshShare share;
+        XServer controlScreen;
+        QVERIFY2(controlScreen.isRunning(), qPrintable(controlScreen.error()));
+        Program control(QStringLiteral(LM_LMCONTROL_PATH), work.path(), controlScreen,
+                        {QStringLiteral("show.txt")});
+        const ControlWindow window(controlScreen, control);
+        QVERIFY2(window.isShown(), qPrintable(control.output()));
+        QVERIFY(waitUntil([&] { return fs::is_directory(data); }, 5000));
+
+        std::vector<std::unique_ptr<VelistoOnScreen>> signs;
+        for (const lm::test::TempDir* computer : {&computer1, &computer2}) {
+            const int number = static_cast<int>(signs.size()) + 1;
+            QVERIFY2(share.mount(data, computer->path() / "data"), qPrintable(share.error()));
+            // The trace stays on the local disk.
+            qputenv("LMSIGN_TICK_TRACE",
+                    QByteArray::fromStdString(
+                        (work.path() / ("trace" + std::to_string(number))).string()));
+            signs.push_back(std::make_unique<VelistoOnScreen>(computer->path()));
+            QVERIFY2(signs.back()->start(number), qPrintable(signs.back()->error()));
+        }
+        qunsetenv("LMSIGN_TICK_TRACE");
+        QVERIFY(window.pickFromList("ComboTSpeed", 0));
+        QVERIFY(window.click("cmdDisplay"));
+
+        const auto allPassed = [&] {
+            const Trace two(work.path() / "trace2");
+            return std::all_of(texts.begin(), texts.end(), [&](const QString& text) {
+                return two.next(QString::number(texts.indexOf(text))).has_value();
+            });
+        };
+        QVERIFY2(waitUntil(allPassed, 60000, 200), qPrintable(control.output()));
+        const Trace one(work.path() / "trace1");
+        const Trace two(work.path() / "trace2");
+        constexpr qint64 intervalUs = 100'000;
+        constexpr qint64 toleranceUs = 5000;
+        QStringList offsets;
+        for (qsizetype row = 0; row < texts.size(); ++row) {
+            const QString head = QString::number(row);
+            const std::optional<TracedTick> first = one.next(head);
+            const std::optional<TracedTick> second = two.next(head);
+            QVERIFY(first && second);
+            QCOMPARE(two.startedBy.at(head), QStringLiteral("instant"));
+            const qint64 scheduled =
+                second->scheduledUs - first->scheduledUs - second->k * intervalUs;
+            const qint64 actual = second->actualUs - first->actualUs - second->k * intervalUs;
+            offsets << QStringLiteral("row %1: scheduled %2 ms, handlers %3 ms")
+                           .arg(row)
+                           .arg(static_cast<double>(scheduled) / 1000.0, 0, 'f', 3)
+                           .arg(static_cast<double>(actual) / 1000.0, 0, 'f', 3);
+            QVERIFY2(std::abs(scheduled) <= toleranceUs && !second->replayed &&
+                         std::abs(actual) <= toleranceUs,
+                     qPrintable(offsets.join('\n')));
+        }
+        // Every tick painted (not replayed) ran within a few ms of its deadline.
+        std::vector<double> lateness;
+        for (const Trace* trace : {&one, &two}) {
+            for (const TracedTick& tick : trace->ticks) {
+                if (!tick.replayed) {
+                    lateness.push_back(static_cast<double>(tick.actualUs - tick.scheduledUs) /
+                                       1000.0);
+                }
+            }
+        }
+        qInfo("%s", qPrintable(offsets.join(QStringLiteral("; "))));
+        qInfo("display 2 read its jobs after their instants: median %.1f ms, max %.1f ms",
+              percentile(two.jobLateMs, 0.5), percentile(two.jobLateMs, 1.0));
+        qInfo("tick handler after its deadline: n %zu, min %.3f ms, median %.3f ms, p99 %.3f ms, "
+              "max %.3f ms",
+              lateness.size(), percentile(lateness, 0.0), percentile(lateness, 0.5),
+              percentile(lateness, 0.99), percentile(lateness, 1.0));
+        // Never early: the countdown is rounded up to whole ms (a µs apart: the clocks' readings).
+        QVERIFY(percentile(lateness, 0.0) >= -0.1);
+        // A few ms: a loaded machine may hold up the odd one.
+        QVERIFY(percentile(lateness, 0.5) <= 3.0);
+        QVERIFY(percentile(lateness, 0.9) <= toleranceUs / 1000.0);
     }
 
 private:
