@@ -259,7 +259,6 @@ TEST_F(ShowSimulation, AMixedShowPassesAlongEveryDisplayInOrder) {
     const std::int64_t median = sorted[sorted.size() / 2];
     RecordProperty("handOffMedianMs", static_cast<int>(median));
     RecordProperty("handOffMaxMs", static_cast<int>(sorted.back()));
-    EXPECT_GE(sorted.front(), 0);
 }
 
 TEST_F(ShowSimulation, TheFirstItemReachesDisplayNOnlyAfterItsWatcherIsOn) {
