@@ -127,9 +127,6 @@ public:
     // The text last given to RunView::setJobWriteProblem (empty: all writes work).
     const std::string& jobWriteProblem() const { return m_jobWriteProblem; }
     WallCell wallCell(int n) const;
-    // Off, the chain waits for every display's answers, as it did before the wall was
-    // watched; the tests compare the two.
-    void setPassOver(bool on) { m_passOver = on; }
 
 private:
     // An answer that a passed-over display would have written, taken by the watchers as they
@@ -198,7 +195,6 @@ private:
     Timer m_wallTimer;
     DisplayWall m_wall{m_exchange};
     std::int64_t m_nowMs = 0; // the controller's clock: wall timer ticks
-    bool m_passOver = true;
     std::array<Track, displayCount + 1> m_track{};
     // Whether the answer answerFrom() gave last came from the display's own file.
     bool m_answerFiled = false;
