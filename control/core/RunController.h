@@ -8,6 +8,8 @@
 #include "MessageBoxes.h"
 #include "RunView.h"
 #include "Timer.h"
+#include "UrgentMessage.h"
+#include "WallClock.h"
 
 #include <array>
 #include <cstdint>
@@ -48,6 +50,11 @@ namespace lm {
 // passed over, the still pictures sent early, a still show), the record says so, and the item
 // starts as its job arrives. The job files are the same either way.
 //
+// An urgent message interrupts the chain: every display that is there gets it as a text job at
+// once and again after each of its end answers, until it ends by itself or by the operator.
+// Then a show that ran goes on from the row display 1 had, through the chain at its pace; with
+// none, every display is blanked as "表示を止める" blanks it.
+//
 // Job files that cannot be written (the Exchange folder is missing or refuses them, or a value
 // cannot be carried) never stop the show and never raise a message box at a tick: the window's
 // job-write indicator (RunView::setJobWriteProblem) names the displays concerned, and is
@@ -76,9 +83,14 @@ public:
     static constexpr std::string_view folderUnwritableText =
         "data フォルダーに書き込めません。直して「表示を止める」を押して下さい";
 
-    // currentDir is CurrentDir, the control program's working folder taken at start-up.
+    // Item numbers of the urgent jobs: far beyond any row, and two of them, so that each
+    // repeat changes line 1 and starts the text again.
+    static constexpr int urgentNumber = 9000;
+
+    // currentDir is CurrentDir, the control program's working folder taken at start-up; the
+    // clock tells when an urgent message ends.
     RunController(ItemTable& table, const std::filesystem::path& currentDir, RunView& view,
-                  MessageBoxes& boxes);
+                  MessageBoxes& boxes, const WallClock& clock = SystemClock::instance());
     RunController(const RunController&) = delete;
     RunController& operator=(const RunController&) = delete;
 
@@ -98,6 +110,15 @@ public:
     // "表示プログラムをすべて終了させる": after Yes, switches every timer off and writes the end
     // job for every display. True when the operator said Yes.
     bool mnuLMEnd_Click();
+
+    // Sends the urgent message to every display that is there, replacing one that runs; why
+    // not (the words of "リストに追加"), or empty once it runs.
+    std::string sayUrgent(UrgentMessage message);
+    // Ends the urgent message that runs; the show before it goes on.
+    void endUrgent();
+    std::optional<UrgentMessage> urgent() const;
+    // A show runs: some of its timers are on.
+    bool isShowRunning() const;
 
     // One tick of the starter, of watcher 1, and of watcher n (2 to 16). The timers call them.
     void Timer0_Timer();
@@ -155,7 +176,24 @@ private:
         std::optional<Instant> resendFrom;
     };
 
+    // What an urgent message is doing: the line 1 of the urgent job each display was last sent
+    // (empty: none yet), and what comes after it.
+    struct UrgentRun {
+        UrgentMessage message;
+        std::array<std::string, displayCount + 1> heads{};
+        bool showWasRunning = false;
+        int resumeRow = 0;
+    };
+
     void switchAllTimersOff();
+    // "表示させる" from row fromRow on. quiet: a problem is shown on the window's job-write line
+    // and blanks the wall instead of raising a message box (the show going on after an urgent
+    // message, within a tick).
+    void startShow(int fromRow, bool quiet);
+    void sendUrgent(int n);
+    // Display n answered the end of its urgent text, or is there without it: it gets it anew.
+    void checkUrgent(int n);
+    void writeStartRecord(int n, const std::string& head, const std::optional<Instant>& from);
     void sendToDisplayOne();
     // `answer`: what display n - 1 said, when its own file said it.
     void handOver(int n, const std::optional<Answer>& answer = std::nullopt);
@@ -190,6 +228,10 @@ private:
     ExchangeFolder m_exchange;
     RunView& m_view;
     MessageBoxes& m_boxes;
+    const WallClock& m_clock;
+    std::optional<UrgentRun> m_urgent;
+    // Display 1 gets its first row at watcher 1's first tick, whatever the row.
+    bool m_firstRowDue = false;
 
     std::array<Timer, timerCount> m_timers{};
     Timer m_wallTimer;

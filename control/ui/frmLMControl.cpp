@@ -16,11 +16,13 @@
 #include "WrapButton.h"
 #include "WrapCheckBox.h"
 #include "frmFileLoad.h"
+#include "frmUrgent.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -68,6 +70,8 @@ CellLook cellLook(WallCell::State state) {
         return {QColor(255, 255, 255), QColor(0, 0, 0), "○"};
     case WallCell::State::Showing:
         return {QColor(192, 255, 192), QColor(0, 0, 0), "▶"};
+    case WallCell::State::Urgent:
+        return {QColor(255, 192, 0), QColor(0, 0, 0), "！"};
     case WallCell::State::Silent:
         break;
     }
@@ -101,7 +105,8 @@ void makeEditable(QComboBox* combo) {
 frmLMControl::frmLMControl(QWidget* parent) : frmLMControl(Services{}, parent) {}
 
 frmLMControl::frmLMControl(Services services, QWidget* parent)
-    : QMainWindow(parent), m_services(services) {
+    : QMainWindow(parent), m_services(services),
+      m_clock(services.clock != nullptr ? *services.clock : SystemClock::instance()) {
     setObjectName(QStringLiteral("frmLMControl"));
     setWindowTitle(QStringLiteral("制御機　ミラトス"));
     m_twipsPerPixel = Twips::perPixel(this);
@@ -339,6 +344,26 @@ void frmLMControl::buildMenus() {
     menuKey->setObjectName(QStringLiteral("menuKey"));
     connect(menuKey, &QShortcut::activated, this,
             [this] { menuBar()->setActiveAction(mnuFile->menuAction()); });
+
+    // Its own menu after the others, so that no control and no menu moves.
+    mnuUrgent = bar->addMenu(QStringLiteral("緊急表示"));
+    mnuUrgent->setObjectName(QStringLiteral("mnuUrgent"));
+    mnuUrgent->setFont(bar->font());
+    mnuUrgentSay = mnuUrgent->addAction(QStringLiteral("緊急表示を出す..."));
+    mnuUrgentSay->setObjectName(QStringLiteral("mnuUrgentSay"));
+    mnuUrgentEnd = mnuUrgent->addAction(QStringLiteral("緊急表示を終わらせる"));
+    mnuUrgentEnd->setObjectName(QStringLiteral("mnuUrgentEnd"));
+    mnuUrgentEnd->setEnabled(false);
+    connect(mnuUrgentSay, &QAction::triggered, this, &frmLMControl::mnuUrgentSay_Click);
+    connect(mnuUrgentEnd, &QAction::triggered, this, &frmLMControl::mnuUrgentEnd_Click);
+    lblUrgent = new QLabel(bar);
+    lblUrgent->setObjectName(QStringLiteral("lblUrgent"));
+    lblUrgent->setFont(JapaneseFont::gothic(9.75, true));
+    // The menu bar's style paints over a palette: white on red, whatever the style.
+    lblUrgent->setStyleSheet(
+        QStringLiteral("QLabel { background: rgb(255, 0, 0); color: white; }"));
+    lblUrgent->hide();
+    bar->setCornerWidget(lblUrgent, Qt::TopRightCorner);
 }
 
 void frmLMControl::buildWallStrip() {
@@ -415,7 +440,7 @@ void frmLMControl::Form_Load() {
     removeJobsAndAnswers(CurrentDir);
 
     RunView& view = *this;
-    m_run = std::make_unique<RunController>(m_table, CurrentDir, view, messageBoxes());
+    m_run = std::make_unique<RunController>(m_table, CurrentDir, view, messageBoxes(), m_clock);
     const auto bind = [this](Timer& timer) {
         if (m_services.bindTimer) {
             m_services.bindTimer(timer);
@@ -577,10 +602,21 @@ bool frmLMControl::resume(std::string& why) {
         ComboTMove->setEditText(QString::fromStdString(copy->settings.movement));
         Check1->setChecked(copy->settings.repeat);
     }
-    if (copy->settings.running) {
-        QTimer::singleShot(0, this, [this] {
-            if (!m_unloaded) {
+    std::optional<UrgentMessage> urgent = copy->settings.urgent;
+    if (urgent && urgent->endsAtUs && *urgent->endsAtUs <= m_clock.realUs()) {
+        urgent.reset(); // its time ran out while the program was not running
+    }
+    if (copy->settings.running || urgent) {
+        QTimer::singleShot(0, this, [this, running = copy->settings.running, urgent] {
+            if (m_unloaded) {
+                return;
+            }
+            if (running) {
                 cmdDisplay_Click();
+            }
+            if (urgent) {
+                // For what is left of its time; the show goes on after it.
+                m_run->sayUrgent(*urgent);
             }
         });
     }
@@ -596,9 +632,14 @@ std::string frmLMControl::handleRequest(const ControlRequest& request) {
     case ControlRequest::Kind::Open:
     case ControlRequest::Kind::Start:
         break;
-    case ControlRequest::Kind::Say:
+    case ControlRequest::Kind::Say: {
+        UrgentMessage message;
+        message.text = request.text;
+        return sayUrgent(message, request.minutes);
+    }
     case ControlRequest::Kind::SayEnd:
-        return "this control program takes no urgent messages";
+        m_run->endUrgent();
+        return {};
     }
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
@@ -614,6 +655,58 @@ std::string frmLMControl::handleRequest(const ControlRequest& request) {
         });
     }
     return {};
+}
+
+void frmLMControl::mnuUrgentSay_Click() {
+    if (!m_urgentDialog) {
+        m_urgentDialog = std::make_unique<frmUrgent>(
+            [this](const UrgentMessage& message, int minutes) {
+                std::string refusal = sayUrgent(message, minutes);
+                if (!refusal.empty()) {
+                    messageBoxes().warn(refusal, std::string(ShowList::warningTitle));
+                }
+                return refusal;
+            },
+            [this] { mnuUrgentEnd_Click(); }, this);
+        // A window of its own beside the control window, which stays usable.
+        m_urgentDialog->setWindowFlag(Qt::Window);
+        m_urgentDialog->setRunning(m_run->urgent().has_value());
+    }
+    m_urgentDialog->show();
+    m_urgentDialog->raise();
+    m_urgentDialog->activateWindow();
+}
+
+void frmLMControl::mnuUrgentEnd_Click() {
+    m_run->endUrgent();
+}
+
+std::string frmLMControl::sayUrgent(UrgentMessage message, int minutes) {
+    constexpr std::int64_t usPerMinute = 60'000'000;
+    if (minutes > 0) {
+        message.endsAtUs = m_clock.realUs() + minutes * usPerMinute;
+    }
+    return m_run->sayUrgent(std::move(message));
+}
+
+void frmLMControl::setUrgent(const std::optional<UrgentMessage>& message) {
+    if (message) {
+        const QString until = message->endsAtUs
+                                  ? QDateTime::fromMSecsSinceEpoch(*message->endsAtUs / 1000)
+                                        .toLocalTime()
+                                        .toString(QStringLiteral("HH:mm"))
+                                  : QString();
+        lblUrgent->setText(until.isEmpty() ? QStringLiteral(" 緊急表示中：終わらせるまで ")
+                                           : QStringLiteral(" 緊急表示中：%1 まで ").arg(until));
+        lblUrgent->setToolTip(QString::fromStdString(message->text));
+    }
+    lblUrgent->setVisible(message.has_value());
+    menuBar()->adjustSize();
+    mnuUrgentEnd->setEnabled(message.has_value());
+    if (m_urgentDialog) {
+        m_urgentDialog->setRunning(message.has_value());
+    }
+    keepCopy();
 }
 
 void frmLMControl::listChanged() {
@@ -632,6 +725,7 @@ void frmLMControl::keepCopy() {
     settings.movement = ComboTMove->currentText().toStdString();
     settings.repeat = Check1->isChecked();
     settings.running = m_showRunning;
+    settings.urgent = m_run ? m_run->urgent() : std::nullopt;
     m_state->write(m_table, settings);
 }
 
@@ -890,6 +984,9 @@ void frmLMControl::setWallCell(int display, const WallCell& cell) {
     case WallCell::State::Showing:
         text += QString::number(cell.line);
         tip += QStringLiteral("表示のリストの %1 行目を表示しています").arg(cell.line);
+        break;
+    case WallCell::State::Urgent:
+        tip += QStringLiteral("緊急表示を表示しています");
         break;
     case WallCell::State::Silent:
         if (m_cellStates.at(index) != WallCell::State::Silent) {

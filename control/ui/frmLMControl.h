@@ -6,6 +6,7 @@
 #include "FileChooser.h"
 #include "ItemTable.h"
 #include "RunView.h"
+#include "WallClock.h"
 
 #include <QMainWindow>
 #include <QTime>
@@ -36,6 +37,7 @@ class ShowList;
 class Timer;
 class QtMessageBoxes;
 class frmFileLoad;
+class frmUrgent;
 
 // The control program's main window: the show list, the entry controls for the next item,
 // the show commands and the file commands, and below them the state of every display computer.
@@ -51,6 +53,8 @@ public:
         std::function<void(Timer&)> bindTimer;
         // Where the copy of the show list for --resume is kept. Empty: nowhere.
         std::filesystem::path stateFolder;
+        // When an urgent message ends. Null: the system's clock.
+        const WallClock* clock = nullptr;
     };
     // How the program ends: the operator closed it (close box, menu), or the system ended it
     // (a signal, logout). A show the system ended is started again by --resume.
@@ -81,6 +85,12 @@ public:
     void mnuLMEnd_Click();
     // "表示させる": starts the show, or refuses it with a warning.
     void cmdDisplay_Click();
+    // The urgent message: the dialog, and ending the message that runs.
+    void mnuUrgentSay_Click();
+    void mnuUrgentEnd_Click();
+    // Sends an urgent message that runs for `minutes` (0: until it is ended); why not (the
+    // operator is not asked), or empty.
+    std::string sayUrgent(UrgentMessage message, int minutes);
 
     // Show files: the menu items and the buttons do the same. A load refills List1 from the
     // loaded list and clears the picture choice.
@@ -148,6 +158,7 @@ private:
     void markStarterStopped() override;
     void setJobWriteProblem(const std::string& problem) override;
     void setWallCell(int display, const WallCell& cell) override;
+    void setUrgent(const std::optional<UrgentMessage>& message) override;
 
     // FileChooser, for the file commands: opens whichever chooser the window has at the moment,
     // since the program's own chooser window is made at its first use and goes at unload.
@@ -177,6 +188,8 @@ private:
     bool m_listChanging = false;
     std::unique_ptr<QtMessageBoxes> m_ownMessageBoxes;
     std::unique_ptr<frmFileLoad> m_ownChooser;
+    std::unique_ptr<frmUrgent> m_urgentDialog;
+    const WallClock& m_clock;
     ChooserVariables m_chooserVariables;
     double m_twipsPerPixel = 15.0;
     bool m_unloaded = false;
@@ -240,6 +253,11 @@ private:
     QAction* mnuLMEnd = nullptr;
     QAction* mnuF1 = nullptr;
     QAction* mnuLMCEnd = nullptr;
+    QMenu* mnuUrgent = nullptr;
+    QAction* mnuUrgentSay = nullptr;
+    QAction* mnuUrgentEnd = nullptr;
+    // At the right end of the menu bar while an urgent message runs: until when.
+    QLabel* lblUrgent = nullptr;
 };
 
 } // namespace lm

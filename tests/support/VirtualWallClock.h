@@ -1,0 +1,31 @@
+#pragma once
+
+#include "VirtualClock.h"
+#include "WallClock.h"
+
+namespace lm::test {
+
+// The clocks of a program whose timers run on a virtual clock: steady time is the virtual
+// time, real time the same shifted by a fixed offset (UTC µs), and the kernel's clock state is
+// what the test sets.
+class VirtualWallClock : public WallClock {
+public:
+    static constexpr std::int64_t defaultRealUs = 1'765'000'000'000'000; // 2025-12-06
+
+    explicit VirtualWallClock(const VirtualClock& clock, std::int64_t realAtZeroUs = defaultRealUs)
+        : m_clock(clock), m_realAtZeroUs(realAtZeroUs) {}
+
+    std::int64_t steadyUs() const override { return m_clock.now() * 1000; }
+    std::int64_t realUs() const override { return m_realAtZeroUs + steadyUs(); }
+    std::int64_t bootUs() const override { return steadyUs(); }
+    ClockState state() const override { return m_state; }
+
+    void setState(ClockState state) { m_state = state; }
+
+private:
+    const VirtualClock& m_clock;
+    std::int64_t m_realAtZeroUs = 0;
+    ClockState m_state{true, 500};
+};
+
+} // namespace lm::test
