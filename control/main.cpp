@@ -6,6 +6,7 @@
 #include "QtMessageBoxes.h"
 #include "ShiftJis.h"
 #include "ShutdownSignals.h"
+#include "WakeUpPorts.h"
 #include "frmLMControl.h"
 
 #include <QApplication>
@@ -151,6 +152,14 @@ int main(int argc, char* argv[]) {
 
     lm::frmLMControl::Services services;
     services.stateFolder = lm::ControlState::folderFor(stateHome(), workDir);
+    const std::string portEnvironment =
+        qEnvironmentVariable(lm::WakeUpPorts::environmentVariable).toStdString();
+    services.wakeUpPort =
+        lm::WakeUpPorts::choose(options.portBase(),
+                                portEnvironment.empty()
+                                    ? std::nullopt
+                                    : std::optional<std::string_view>(portEnvironment))
+            .control();
     lm::frmLMControl window(services);
     exchangeWorkDir = window.CurrentDir;
     std::atexit(cleanExchangeAtExit);

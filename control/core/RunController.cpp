@@ -692,6 +692,9 @@ WriteStatus RunController::WriteEndJob(int n) {
 WriteStatus RunController::writeJob(int n, const JobLines& lines) {
     const WriteStatus status = m_exchange.writeJob(n, lines);
     m_jobWrites.at(static_cast<std::size_t>(n)) = status;
+    if (status == WriteStatus::Ok && m_jobWritten) {
+        m_jobWritten(n);
+    }
     return status;
 }
 
@@ -805,17 +808,49 @@ void RunController::clearTracks() {
 }
 
 WallCell RunController::wallCell(int n) const {
+    WallCell cell;
     if (m_wall.isSilent(n)) {
-        return {WallCell::State::Silent};
+        cell.state = WallCell::State::Silent;
+        return cell;
     }
     if (!m_wall.isPresent(n)) {
-        return {WallCell::State::Absent};
-    }
-    if (m_urgent && !m_urgent->heads[static_cast<std::size_t>(n)].empty()) {
-        return {WallCell::State::Urgent};
+        return cell;
     }
     const int row = track(n).row;
-    return row >= 0 ? WallCell{WallCell::State::Showing, row + 1} : WallCell{WallCell::State::Idle};
+    if (m_urgent && !m_urgent->heads[static_cast<std::size_t>(n)].empty()) {
+        cell.state = WallCell::State::Urgent;
+    } else if (row >= 0) {
+        cell.state = WallCell::State::Showing;
+        cell.line = row + 1;
+    } else {
+        cell.state = WallCell::State::Idle;
+    }
+    markClock(n, cell);
+    // One answer may come before its wake-up is read; a second one without any says more.
+    const std::optional<SignOfLife>& life = m_wall.life(n);
+    cell.noWakeUps = m_wakeUpsHeard && life && life->port != 0 && m_wall.answersSeen(n) >= 2 &&
+                     !m_wakeUpsHeard(n);
+    return cell;
+}
+
+void RunController::markClock(int n, WallCell& cell) const {
+    const std::optional<SignOfLife>& life = m_wall.life(n);
+    if (!life || !life->clock || life->clock->isTrusted()) {
+        return;
+    }
+    bool neighbourElsewhere = false;
+    for (const int other : {n - 1, n + 1}) {
+        if (other >= 1 && other <= displayCount && m_wall.isPresent(other)) {
+            const std::optional<SignOfLife>& beside = m_wall.life(other);
+            neighbourElsewhere = neighbourElsewhere || (beside && !beside->isSameComputer(*life));
+        }
+    }
+    if (!neighbourElsewhere) {
+        return;
+    }
+    cell.clock =
+        life->clock->synchronised ? WallCell::Clock::Imprecise : WallCell::Clock::Unsynchronised;
+    cell.clockErrorUs = life->clock->errorUs;
 }
 
 void RunController::refreshCells() {

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -120,6 +121,19 @@ public:
     // A show runs: some of its timers are on.
     bool isShowRunning() const;
 
+    // Called after each job file written whole, with the display number: the window wakes that
+    // display over the network.
+    void setJobWritten(std::function<void(int display)> written) {
+        m_jobWritten = std::move(written);
+    }
+    // Whether a wake-up of display n ever arrived; unset: the program takes none, and no cell
+    // says anything of them.
+    void setWakeUpsHeard(std::function<bool(int display)> heard) {
+        m_wakeUpsHeard = std::move(heard);
+    }
+    // What display n says of itself in its presence file (where it takes wake-ups, its clock).
+    const std::optional<SignOfLife>& displayLife(int n) const { return m_wall.life(n); }
+
     // One tick of the starter, of watcher 1, and of watcher n (2 to 16). The timers call them.
     void Timer0_Timer();
     void Timer1_Timer();
@@ -213,6 +227,9 @@ private:
     bool isOverdue(int n);
     void clearTracks();
     void refreshCells();
+    // The clock mark of display n's cell: untrusted only where a neighbour that is there runs on
+    // another computer, since one computer's displays share its clock.
+    void markClock(int n, WallCell& cell) const;
     Track& track(int n) { return m_track.at(static_cast<std::size_t>(n)); }
     const Track& track(int n) const { return m_track.at(static_cast<std::size_t>(n)); }
     bool rowIsStillPicture(int row) const;
@@ -230,6 +247,8 @@ private:
     MessageBoxes& m_boxes;
     const WallClock& m_clock;
     std::optional<UrgentRun> m_urgent;
+    std::function<void(int)> m_jobWritten;
+    std::function<bool(int)> m_wakeUpsHeard;
     // Display 1 gets its first row at watcher 1's first tick, whatever the row.
     bool m_firstRowDue = false;
 

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 namespace lm {
 
@@ -18,6 +20,8 @@ namespace lm {
 //   --say TEXT [--minutes N]   have the LMControl that runs show TEXT as an urgent message, for
 //                              N minutes or until it is ended; no window of its own
 //   --say-end                  end the urgent message of the LMControl that runs
+//   --port-base N              the UDP port where the displays' wake-ups arrive (display n takes
+//                              N + n); LMSIGN_PORT_BASE when not given
 class ControlOptions {
 public:
     ControlOptions();
@@ -38,6 +42,8 @@ public:
     // 0: until it is ended.
     int minutes() const { return m_minutes; }
     bool sayEnd() const { return m_parser.isSet(m_sayEndOption); }
+    // The option's text, when given (checked by parse()).
+    std::optional<std::string> portBase() const;
 
 private:
     bool fail(const QString& message);
@@ -48,6 +54,7 @@ private:
     QCommandLineOption m_sayOption;
     QCommandLineOption m_minutesOption;
     QCommandLineOption m_sayEndOption;
+    QCommandLineOption m_portBaseOption;
     QString m_error;
     int m_minutes = 0;
     std::filesystem::path m_showFile;

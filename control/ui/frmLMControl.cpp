@@ -13,6 +13,7 @@
 #include "Twips.h"
 #include "TwipsLayout.h"
 #include "Vocabulary.h"
+#include "WakeUpSocket.h"
 #include "WrapButton.h"
 #include "WrapCheckBox.h"
 #include "frmFileLoad.h"
@@ -454,6 +455,9 @@ void frmLMControl::Form_Load() {
     bind(m_run->wallTimer());
     m_presence = std::make_unique<ControlPresence>(m_run->exchange());
     bind(m_presence->timer());
+    if (m_services.wakeUpPort != 0) {
+        takeWakeUps(m_services.wakeUpPort);
+    }
     m_presence->start();
     if (!m_services.stateFolder.empty()) {
         m_state = std::make_unique<ControlState>(m_services.stateFolder);
@@ -471,16 +475,47 @@ void frmLMControl::Form_Load() {
 
 void frmLMControl::watchAnswers() {
     auto* watcher = new ExchangeWatcher(CurrentDir, this);
-    connect(watcher, &ExchangeWatcher::filesChanged, this, [this](const QStringList& names) {
-        for (const QString& name : names) {
-            const std::optional<ExchangeFile> file = ExchangeFolder::fileOf(name.toStdString());
-            if (file && file->kind != ExchangeFile::Kind::Job) {
-                m_run->answerChanged(file->kind == ExchangeFile::Kind::EndAnswer ? AnswerKind::End
-                                                                                 : AnswerKind::Next,
-                                     file->display);
-            }
+    connect(watcher, &ExchangeWatcher::filesChanged, this, &frmLMControl::filesWritten);
+}
+
+void frmLMControl::filesWritten(const QStringList& names) {
+    for (const QString& name : names) {
+        const std::optional<ExchangeFile> file = ExchangeFolder::fileOf(name.toStdString());
+        if (file && file->kind != ExchangeFile::Kind::Job) {
+            m_run->answerChanged(file->kind == ExchangeFile::Kind::EndAnswer ? AnswerKind::End
+                                                                             : AnswerKind::Next,
+                                 file->display);
+        }
+    }
+}
+
+void frmLMControl::takeWakeUps(int port) {
+    m_wakeUp = new WakeUpSocket(port, WakeUpGate::controlAnswers(), this);
+    connect(m_wakeUp, &WakeUpSocket::filesChanged, this, &frmLMControl::filesWritten);
+    m_presence->setWakeUp(m_wakeUp->port(), m_wakeUp->addresses());
+    m_run->setJobWritten([this](int n) {
+        const std::optional<SignOfLife>& life = m_run->displayLife(n);
+        if (life && life->port != 0) {
+            m_wakeUp->send(n, life->addresses, life->port,
+                           m_run->exchange().jobPath(n).filename().string());
         }
     });
+    if (m_wakeUp->port() != 0) {
+        m_run->setWakeUpsHeard([this](int n) { return m_wakeUp->gate().heardFrom(n); });
+    }
+    // A network that comes up after the program (a start at login) is taken when it is there.
+    auto* refresh = new QTimer(this);
+    refresh->setObjectName(QStringLiteral("wakeUpRefresh"));
+    refresh->setInterval(5000);
+    connect(refresh, &QTimer::timeout, this, [this] {
+        if (m_wakeUp->refresh()) {
+            m_presence->setWakeUp(m_wakeUp->port(), m_wakeUp->addresses());
+            m_run->setWakeUpsHeard(m_wakeUp->port() == 0
+                                       ? std::function<bool(int)>()
+                                       : [this](int n) { return m_wakeUp->gate().heardFrom(n); });
+        }
+    });
+    refresh->start();
 }
 
 void frmLMControl::Form_Unload(Ending ending) {
@@ -982,7 +1017,6 @@ void frmLMControl::setWallCell(int display, const WallCell& cell) {
         tip += QStringLiteral("表示プログラムは動いています（表示していません）");
         break;
     case WallCell::State::Showing:
-        text += QString::number(cell.line);
         tip += QStringLiteral("表示のリストの %1 行目を表示しています").arg(cell.line);
         break;
     case WallCell::State::Urgent:
@@ -996,6 +1030,37 @@ void frmLMControl::setWallCell(int display, const WallCell& cell) {
                               "表示します")
                    .arg(since.toString(QStringLiteral("HH:mm:ss")));
         break;
+    }
+    // Marks of their own beside the state's, so that no colour alone tells them; they take
+    // the place of the line number, which the tool tip still gives.
+    QString marks;
+    switch (cell.clock) {
+    case WallCell::Clock::Trusted:
+        break;
+    case WallCell::Clock::Unsynchronised:
+        marks += QStringLiteral("△");
+        tip += QStringLiteral("\n△ このコンピュータの時計は、時刻合わせ（chrony など）で合って"
+                              "いません。隣のコンピュータと同じ瞬間に動けないため、届いた時に"
+                              "表示を始めます");
+        break;
+    case WallCell::Clock::Imprecise:
+        marks += QStringLiteral("△");
+        tip += QStringLiteral("\n△ このコンピュータの時計の誤差が 2 ms を超えています（推定 %1 "
+                              "ms）。隣のコンピュータと同じ瞬間に動けないため、届いた時に表示を"
+                              "始めます")
+                   .arg(static_cast<double>(cell.clockErrorUs) / 1000.0, 0, 'f', 1);
+        break;
+    }
+    if (cell.noWakeUps) {
+        marks += QStringLiteral("※");
+        tip += QStringLiteral("\n※ このコンピュータからの知らせ（UDP）が届いていません。"
+                              "ファイアウォールがポートを止めていないか確かめて下さい。表示は"
+                              "続きますが、画面の受け渡しが遅れます");
+    }
+    if (!marks.isEmpty()) {
+        text += marks;
+    } else if (cell.state == WallCell::State::Showing) {
+        text += QString::number(cell.line);
     }
     m_cellStates.at(index) = cell.state;
     label->setText(text);

@@ -30,6 +30,7 @@ class QStatusBar;
 namespace lm {
 
 class ClickLabel;
+class WakeUpSocket;
 class MessageBoxes;
 class RunController;
 class ShowFileCommands;
@@ -55,6 +56,8 @@ public:
         std::filesystem::path stateFolder;
         // When an urgent message ends. Null: the system's clock.
         const WallClock* clock = nullptr;
+        // The UDP port where the displays' wake-ups arrive; 0: none taken, none sent.
+        int wakeUpPort = 0;
     };
     // How the program ends: the operator closed it (close box, menu), or the system ended it
     // (a signal, logout). A show the system ended is started again by --resume.
@@ -146,6 +149,11 @@ private:
     void centreOnScreen();
     // Answers are taken as soon as the file system reports them, besides the watchers' polls.
     void watchAnswers();
+    // The wake-ups over the network: the displays' come in, ours go to each display whose job
+    // was written.
+    void takeWakeUps(int port);
+    // Files of the Exchange folder that were written, as reported or woken up for.
+    void filesWritten(const QStringList& names);
 
     // RunView
     std::string movementText() const override;
@@ -194,6 +202,7 @@ private:
     double m_twipsPerPixel = 15.0;
     bool m_unloaded = false;
     std::unique_ptr<ControlPresence> m_presence;
+    WakeUpSocket* m_wakeUp = nullptr;
     std::unique_ptr<ControlState> m_state;
     // A show was started and the operator has not stopped it.
     bool m_showRunning = false;

@@ -238,6 +238,69 @@ private slots:
         QVERIFY(m_window->runController().isShowRunning());
     }
 
+    // The marks of a cell beside its state: a clock that a neighbour on another computer cannot
+    // trust, and wake-ups that never came.
+    void cellsMarkWhatTheWallCannotRelyOn_data() {
+        QTest::addColumn<QString>("besideHost"); // display 3's computer; display 2 is on "pc-2"
+        QTest::addColumn<bool>("synchronised");
+        QTest::addColumn<int>("errorUs");
+        QTest::addColumn<bool>("wakeUpsHeard");
+        QTest::addColumn<QString>("marks");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("one computer shares its clock") << "pc-2" << false << 16000 << true << ""
+                                                       << "";
+        QTest::newRow("in step") << "pc-3" << true << 1500 << true << ""
+                                 << "";
+        QTest::newRow("not in step") << "pc-3" << false << 16000 << true << "△"
+                                     << "合っていません";
+        QTest::newRow("in step, imprecise") << "pc-3" << true << 5200 << true << "△"
+                                            << "推定 5.2 ms";
+        QTest::newRow("no wake-ups") << "pc-2" << true << 500 << false << "※"
+                                     << "ファイアウォール";
+        QTest::newRow("both") << "pc-3" << false << 0 << false << "△※"
+                              << "※";
+    }
+
+    void cellsMarkWhatTheWallCannotRelyOn() {
+        QFETCH(QString, besideHost);
+        QFETCH(bool, synchronised);
+        QFETCH(int, errorUs);
+        QFETCH(bool, wakeUpsHeard);
+        QFETCH(QString, marks);
+        QFETCH(QString, tip);
+        m_window->runController().setWakeUpsHeard([&](int) { return wakeUpsHeard; });
+        const auto presence = [&](int n, const std::string& host, ClockState clock) {
+            SignOfLife life;
+            life.host = host;
+            life.port = 47600 + n;
+            life.clock = clock;
+            QVERIFY(exchange().writePresence(n, life));
+            fs::last_write_time(exchange().presencePath(n),
+                                fs::file_time_type(std::chrono::milliseconds(m_clock->now())));
+        };
+        startTwoItemShow();
+        // Display 1 is absent: display 2 has the item, and watcher 3 is on after 4 s.
+        for (int t = 0; t < 10; ++t) {
+            presence(2, "pc-2", {synchronised, errorUs});
+            presence(3, besideHost.toStdString(), {true, 100});
+            m_clock->advance(500);
+        }
+        // Display 2 answers twice: its answers arrive, whatever became of its wake-ups.
+        for (const int row : {0, 1}) {
+            QVERIFY(exchange().writeAnswer(2, AnswerKind::Next, itemNumberLine(row)));
+            m_clock->advance(200);
+        }
+        const auto* cell = control<QLabel>("lblWall2");
+        // The marks take the place of the line number.
+        QVERIFY2(marks.isEmpty() ? cell->text().startsWith(QStringLiteral("2▶")) &&
+                                       cell->text().back().isDigit()
+                                 : cell->text() == QStringLiteral("2▶") + marks,
+                 qPrintable(cell->text()));
+        QVERIFY2(tip.isEmpty() ? !cell->toolTip().contains(QLatin1Char('\n'))
+                               : cell->toolTip().contains(tip),
+                 qPrintable(cell->toolTip()));
+    }
+
     void aRefusedStartWarnsAndWritesNoJob_data() {
         QTest::addColumn<int>("items");
         QTest::newRow("no item") << 0;
