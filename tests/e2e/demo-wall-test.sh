@@ -66,8 +66,8 @@ for n in 2 3; do
         continue
     fi
     for screen in $((n - 1)) $n; do
-        [ "$(count "$picture" $screen '#FFFF00')" -ge 200 ] &&
-            [ "$(count "$picture" $screen '#000080')" -ge 200 ] ||
+        [ "$(count "$picture" "$screen" '#FFFF00')" -ge 200 ] &&
+            [ "$(count "$picture" "$screen" '#000080')" -ge 200 ] ||
             fail "$(basename "$picture"): display $screen does not show the welcome text"
     done
 done
@@ -79,7 +79,7 @@ for picture in "$shots"/wall-??-item*-picture-moves.png; do
     [ -e "$picture" ] || continue
     n=${picture%-picture-moves.png}
     n=${n##*-to-}
-    if [ "$(colours "$picture" $((n - 1)))" -ge 1000 ] && [ "$(colours "$picture" $n)" -ge 1000 ]
+    if [ "$(colours "$picture" $((n - 1)))" -ge 1000 ] && [ "$(colours "$picture" "$n")" -ge 1000 ]
     then
         moving=1
     fi
@@ -89,7 +89,7 @@ done
 # The still picture, its sign's yellow, on the screen it has just reached.
 for n in 2 3; do
     picture=$(shot "item3-to-$n-picture-stands")
-    [ -n "$picture" ] && [ "$(count "$picture" $n '#FFE600')" -ge 1000 ] ||
+    [ -n "$picture" ] && [ "$(count "$picture" "$n" '#FFE600')" -ge 1000 ] ||
         fail "no shot shows the still picture on display $n"
 done
 
