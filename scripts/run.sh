@@ -459,7 +459,7 @@ watch_display3() {
         fi
     done
 }
-# Generous, for slow (sanitizer) builds; the show itself takes about 30 s.
+# Generous, for slow (sanitizer) builds: the show itself takes about 45 s.
 startedAt=$(now_ms)
 finished=0
 while [ $finished -eq 0 ]; do
@@ -560,7 +560,7 @@ velistos_gone() {
     done
     return 0
 }
-wait_until 5000 velistos_gone || echo "run.sh: a display did not end by itself" >&2
+wait_until 15000 velistos_gone || echo "run.sh: a display did not end by itself" >&2
 
 # "このプログラムを終了する", Yes: LMControl ends and clears the Exchange folder.
 open_end_menu
@@ -568,7 +568,7 @@ xdo "$controlDisplay" key Up Return
 sleep 0.5
 xdo "$controlDisplay" key Return
 control_gone() { ! alive "$controlPid"; }
-wait_until 5000 control_gone ||
+wait_until 15000 control_gone ||
     echo "run.sh: LMControl did not end by itself" >&2
 
 mkdir -p "$shots"
