@@ -6,6 +6,7 @@
 #include "QtMessageBoxes.h"
 #include "ShiftJis.h"
 #include "ShutdownSignals.h"
+#include "WakeUpPorts.h"
 #include "frmLMControl.h"
 
 #include <QApplication>
@@ -63,6 +64,30 @@ int handOver(const lm::ControlInstance& instance, const lm::ControlOptions& opti
     return 0;
 }
 
+// --say and --say-end: the request goes to the LMControl of this Exchange folder, if one runs.
+int sayToTheOneThatRuns(const lm::ControlOptions& options) {
+    std::error_code error;
+    const lm::ControlInstance instance(
+        std::filesystem::current_path(error),
+        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    lm::ControlRequest request;
+    request.kind = options.say() ? lm::ControlRequest::Kind::Say : lm::ControlRequest::Kind::SayEnd;
+    request.text = options.sayText().toStdString();
+    request.minutes = options.minutes();
+    constexpr int replyMs = 10000;
+    const std::optional<std::string> reply = instance.send(request, replyMs, false);
+    if (!reply) {
+        std::fprintf(stderr, "LMControl: no LMControl runs on the Exchange folder of %s\n",
+                     std::filesystem::current_path(error).c_str());
+        return 1;
+    }
+    if (!reply->empty()) {
+        std::fprintf(stderr, "LMControl: %s\n", reply->c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 // Exit status: 0 when the program ended normally or handed its command line to the LMControl
@@ -81,6 +106,9 @@ int main(int argc, char* argv[]) {
         if (options.helpWanted()) {
             std::fputs(qUtf8Printable(options.helpText()), stdout);
             return 0;
+        }
+        if (options.say() || options.sayEnd()) {
+            return sayToTheOneThatRuns(options);
         }
     }
     QApplication app(argc, argv);
@@ -124,6 +152,14 @@ int main(int argc, char* argv[]) {
 
     lm::frmLMControl::Services services;
     services.stateFolder = lm::ControlState::folderFor(stateHome(), workDir);
+    const std::string portEnvironment =
+        qEnvironmentVariable(lm::WakeUpPorts::environmentVariable).toStdString();
+    services.wakeUpPort =
+        lm::WakeUpPorts::choose(options.portBase(),
+                                portEnvironment.empty()
+                                    ? std::nullopt
+                                    : std::optional<std::string_view>(portEnvironment))
+            .control();
     lm::frmLMControl window(services);
     exchangeWorkDir = window.CurrentDir;
     std::atexit(cleanExchangeAtExit);

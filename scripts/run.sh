@@ -9,47 +9,73 @@
 # then runs the show itself at "速く", saves screenshots of the wall as the items cross from
 # screen to screen, prints where they are, stops the show and ends everything.
 #
-# Each Velisto starts with its number (--number); everything else is done as an operator would
-# do it, through the windows. Every process started here ends with the script.
+# LMControl starts with the show file on its command line and each Velisto with its number
+# (--number); everything else is done as an operator would do it, through the windows. Every
+# process started here ends with the script, and none touches the user's own state: the
+# programs keep theirs (XDG_STATE_HOME, XDG_RUNTIME_DIR) in a scratch folder.
+#
+# Without a desktop it also writes what it saw to demo-wall-shots/wall.log: "job N ITEM KIND"
+# when display N was given an item (display N-1 had answered), "answer 3 ITEM FILE" when
+# display 3 first answered for an item.
+#
+# Two variables, for the tests above all:
+#   LM_DEMO_BUILD=DIR  run the programs of this build folder as they are: no packages are
+#                      installed and nothing is built.
+#   LM_DEMO_OUT=DIR    put demo-wall/ (the working folder), demo-wall-shots/ and
+#                      demo-wall-logs/ in DIR instead of in build/.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-# Xephyr on a desktop, Xvfb without one.
-if [ -n "${DISPLAY:-}" ]; then
-    scripts/install-deps.sh wall-desktop
+if [ -n "${LM_DEMO_BUILD:-}" ]; then
+    build=$(cd "$LM_DEMO_BUILD" && pwd)
+    for program in display/Velisto control/LMControl tools/lm_wallshot; do
+        if [ ! -x "$build/$program" ]; then
+            echo "run.sh: $build/$program is missing: build it first" >&2
+            exit 1
+        fi
+    done
 else
-    scripts/install-deps.sh wall
+    # Xephyr on a desktop, Xvfb without one.
+    if [ -n "${DISPLAY:-}" ]; then
+        scripts/install-deps.sh wall-desktop
+    else
+        scripts/install-deps.sh wall
+    fi
+    echo "Building Velisto and LMControl (RelWithDebInfo, build/) ..."
+    # A new build folder leaves the tests out (scripts/test.sh adds them); one that exists
+    # keeps its choice.
+    withoutTests=()
+    [ -f build/CMakeCache.txt ] || withoutTests=(-DLM_BUILD_TESTS=OFF)
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${withoutTests[@]}" >/dev/null
+    cmake --build build -j"$(nproc)" --target Velisto LMControl lm_wallshot
+    build=$root/build
 fi
 export LANG=C.UTF-8
 unset LC_ALL
-
-echo "Building Velisto and LMControl (RelWithDebInfo, build/) ..."
-# A new build folder leaves the tests out (scripts/test.sh adds them); one that exists keeps
-# its choice.
-withoutTests=()
-[ -f build/CMakeCache.txt ] || withoutTests=(-DLM_BUILD_TESTS=OFF)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${withoutTests[@]}" >/dev/null
-cmake --build build -j"$(nproc)" --target Velisto LMControl lm_wallshot
-velisto=$root/build/display/Velisto
-lmcontrol=$root/build/control/LMControl
-wallshot() {
-    # The tool runs offscreen; Qt's note about the runtime folder is noise here.
-    "$root/build/tools/lm_wallshot" "$@" 2> >(grep -v XDG_RUNTIME_DIR >&2)
-}
+velisto=$build/display/Velisto
+lmcontrol=$build/control/LMControl
+wallshot() { "$build/tools/lm_wallshot" "$@"; }
 
 # The working folder of every program: the pictures and the show file; data/ under it is the
 # Exchange folder, made by LMControl.
-work=$root/build/demo-wall
+out=${LM_DEMO_OUT:-$root/build}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+work=$out/demo-wall
 rm -rf "$work"
 mkdir -p "$work"
 cp examples/welcome.jpg examples/caution.bmp examples/demo.txt "$work"/
-shots=$root/build/demo-wall-shots
-logs=$root/build/demo-wall-logs
+shots=$out/demo-wall-shots
+logs=$out/demo-wall-logs
 rm -rf "$shots" "$logs"
 mkdir -p "$logs"
 scratch=$(mktemp -d)
+# LMControl keeps a copy of its list for --resume under XDG_STATE_HOME and its lock and socket
+# in XDG_RUNTIME_DIR (which must be private); Qt asks for the latter in every program.
+export XDG_STATE_HOME=$scratch/state XDG_RUNTIME_DIR=$scratch/run
+mkdir -m 700 "$XDG_STATE_HOME" "$XDG_RUNTIME_DIR"
 
 # ---------------------------------------------------------------------------------------------
 # Processes: every one started is remembered and ended on the way out, whatever happens. Each
@@ -240,7 +266,7 @@ desktop=${DISPLAY:-}
 if [ -n "$desktop" ] && ! xdpyinfo >/dev/null 2>&1; then
     echo "The desktop $desktop does not answer: the wall runs without it."
     desktop=""
-    scripts/install-deps.sh wall
+    [ -n "${LM_DEMO_BUILD:-}" ] || scripts/install-deps.sh wall
 fi
 screenDisplays=() # index 1..3: the X display of display n's screen
 
@@ -284,8 +310,9 @@ else
 fi
 
 # ---------------------------------------------------------------------------------------------
-# LMControl first: it makes the Exchange folder and clears it of old jobs and answers.
-start_program "$controlDisplay" "$lmcontrol" lmcontrol
+# LMControl first: it makes the Exchange folder and clears it of old jobs and answers. It loads
+# the sample show as "読み込み" would.
+start_program "$controlDisplay" "$lmcontrol" lmcontrol demo.txt
 controlPid=$program_pid
 wait_for_window "$controlDisplay" "$controlPid" "制御機　ミラトス"
 controlWindow=$window
@@ -304,8 +331,6 @@ if [ -z "$desktop" ]; then
     take_shot numbers
 fi
 
-# The control window: 10815 x 8100 twips below its menu bar. Its size on the screen gives the
-# pixels per twip, whatever the desktop's DPI or scaling.
 if [ -n "$desktop" ]; then
     DISPLAY="$desktop" timeout 5 xdotool windowactivate --sync "$controlWindow" >/dev/null 2>&1 ||
         true
@@ -321,34 +346,49 @@ if [ -n "$desktop" ]; then
         read_geometry "$controlDisplay" "$controlWindow"
     fi
 fi
-cx=$wx
-ctop=$wy
-cw=$ww
-menuH=$((wh - 8100 * ww / 10815))
-cy=$((wy + menuH))
-[ $menuH -gt 0 ] && [ $menuH -lt 80 ] ||
-    fail "the control window is not the expected size (${ww}x${wh})"
-control_click() { click_twips "$controlDisplay" "$cx" "$cy" "$cw" 10815 "$@"; }
 
-# Load the sample show: "表示のリスト  ﾌｧｲﾙ読み込み", then in the chooser (which starts in the
-# working folder) the name and "OK".
-chooserTitle=データファイルの読み込み
-chooser_shown() {
-    chooser=$(xdo "$controlDisplay" search --onlyvisible --name "^$chooserTitle\$" 2>/dev/null |
-        head -n1)
-    [ -n "$chooser" ]
+# The controls stand where the form places them, in twips from the top left of its client area.
+# Pixels per twip: on our own X server at 96 dpi, 1 for 15; on a desktop, whatever its DPI or
+# scaling, the client area's 10815 twips are the window's width.
+if [ -n "$desktop" ]; then
+    twipsNum=$ww
+    twipsDen=10815
+else
+    twipsNum=1
+    twipsDen=15
+fi
+pixels() { echo $(($1 * twipsNum / twipsDen)); }
+
+# Where the client area begins is found on a screenshot, from the label "ｺﾝﾋﾟｭｰﾀ" (in the frame
+# "現在の表示" at 1560, 7080 twips): the only place of its colour, RGB(192,255,255), in the window.
+# Not from the window's height, which also holds the bars above and below the client area, nor
+# from where the form's colour begins, since the menu bar takes on that colour too.
+controlShot=$scratch/control.png
+shoot_control() {
+    on_display "$controlDisplay" import -window "$controlWindow" "$controlShot" 2>/dev/null
 }
-for attempt in 1 2 3; do
-    control_click 1680 3840 1815 495
-    wait_until 5000 chooser_shown && break
-    [ $attempt -lt 3 ] || fail "the chooser did not open"
-done
-read_geometry "$controlDisplay" "$chooser"
-click_twips "$controlDisplay" "$wx" "$wy" "$ww" 9345 3360 3120 2775 375
-xdo "$controlDisplay" type --delay 20 "demo.txt"
-click_twips "$controlDisplay" "$wx" "$wy" "$ww" 9345 4320 3720 2175 615
-chooser_gone() { ! chooser_shown; }
-wait_until 5000 chooser_gone || fail "the chooser did not close"
+find_client() {
+    local found
+    shoot_control && found=$(wallshot find "$controlShot" '#c0ffff') || return 1
+    read -r clientX clientY <<<"$found"
+    clientX=$((clientX - $(pixels 1560)))
+    clientY=$((clientY - $(pixels 7080)))
+}
+wait_until 10000 find_client || fail "the control window shows no label \"ｺﾝﾋﾟｭｰﾀ\""
+# The client area is as wide as the window.
+[ "${clientX#-}" -le 2 ] && [ "$clientY" -ge 0 ] ||
+    fail "the control window is not laid out as expected (client area at $clientX,$clientY)"
+cx=$wx
+cy=$((wy + clientY))
+control_click() { click_twips "$controlDisplay" "$cx" "$cy" "$twipsNum" "$twipsDen" "$@"; }
+
+# The list shows the loaded items.
+list_filled() {
+    shoot_control &&
+        wallshot varied "$controlShot" "$(pixels 180)" $((clientY + $(pixels 4620))) \
+            "$(pixels 10000)" "$(pixels 1900)"
+}
+wait_until 10000 list_filled || fail "the sample show did not load"
 
 # Picks the first (Home) or last (End) entry of a choice list given in twips: its list opened
 # with F4, as an operator may. Typing the Japanese word instead is not safe with xdotool, which
@@ -362,15 +402,6 @@ choose() {
     sleep 0.3
     xdo "$controlDisplay" key "$key" Return
 }
-
-# The list shows the loaded items.
-listShot=$scratch/control.png
-on_display "$controlDisplay" import -window "$controlWindow" "$listShot" ||
-    fail "cannot take a screenshot of the control window"
-listX=$(((120 + 60) * cw / 10815))
-listY=$((menuH + (4560 + 60) * cw / 10815))
-wallshot varied "$listShot" $listX $listY $((10000 * cw / 10815)) $((1900 * cw / 10815)) ||
-    fail "the sample show did not load"
 
 # ---------------------------------------------------------------------------------------------
 if [ -n "$desktop" ]; then
@@ -409,10 +440,37 @@ declare -A seen=()   # per display: the item number of its last job
 declare -A taken=()  # the kinds of hand-over photographed
 due=()       # pending shots: "time label"
 stillSet=0
-deadline=$(($(now_ms) + 180000))
+seenLog=$shots/wall.log
+: >"$seenLog"
+# Display 3 passes its items to no display: its LMPEnd3.ans stays until the show stops,
+# LMPNext3.ans may be taken at once, so either counts. Only for an item of the show: each
+# display also answers for the empty job LMControl gives it at its start (item -1).
+display3Answered=0
+watch_display3() {
+    local answer item
+    [ $display3Answered -eq 0 ] || return 0
+    for answer in LMPNext3.ans LMPEnd3.ans; do
+        item=$(head -c 20 "$work/data/$answer" 2>/dev/null | cut -d, -f1 | tr -d '\r\n ') ||
+            true
+        if [[ "$item" =~ ^[0-9]+$ ]]; then
+            echo "answer 3 $item $answer" >>"$seenLog"
+            display3Answered=1
+            return 0
+        fi
+    done
+}
+# Generous, for slow (sanitizer) builds: the show itself takes about 45 s.
+startedAt=$(now_ms)
 finished=0
 while [ $finished -eq 0 ]; do
-    [ "$(now_ms)" -lt $deadline ] || fail "the show did not reach display 3's last item in time"
+    if [ -z "${seen[2]:-}" ] && [ "$(now_ms)" -ge $((startedAt + 60000)) ]; then
+        fail "display 1 never answered: no item reached display 2"
+    elif [ -z "${seen[3]:-}" ] && [ "$(now_ms)" -ge $((startedAt + 90000)) ]; then
+        fail "display 2 never answered: no item reached display 3"
+    elif [ "$(now_ms)" -ge $((startedAt + 180000)) ]; then
+        fail "the show did not reach display 3's last item in time"
+    fi
+    watch_display3
     for n in 2 3; do
         head=$(job_head $n)
         [[ "$head" =~ ^[0-9]+$ ]] || continue
@@ -432,6 +490,7 @@ while [ $finished -eq 0 ]; do
             what=text
         fi
         due+=("$(($(now_ms) + delay)) item$head-to-$n-$what")
+        echo "job $n $head $what" >>"$seenLog"
         taken[$what]=1
         # Once the moving picture has reached display 3, the next pictures stand still.
         if [ $n -eq 3 ] && [ "$what" = picture-moves ] && [ $stillSet -eq 0 ]; then
@@ -455,10 +514,19 @@ while [ $finished -eq 0 ]; do
 done
 while [ ${#due[@]} -gt 0 ]; do
     entry=${due[0]}
-    while [ "${entry%% *}" -gt "$(now_ms)" ]; do sleep 0.05; done
+    while [ "${entry%% *}" -gt "$(now_ms)" ]; do
+        watch_display3
+        sleep 0.05
+    done
     take_shot "${entry#* }"
     due=("${due[@]:1}")
 done
+display3_answered() {
+    watch_display3
+    [ $display3Answered -eq 1 ]
+}
+wait_until 10000 display3_answered ||
+    fail "display 3 never answered: neither LMPNext3.ans nor LMPEnd3.ans appeared"
 
 for what in text picture-moves picture-stands; do
     [ -n "${taken[$what]:-}" ] || echo "run.sh: no hand-over of the kind $what was seen" >&2
@@ -469,11 +537,14 @@ control_click 9600 6960 975 855
 sleep 1
 take_shot stopped
 
-# "終了" > "表示プログラムをすべて終了させる", Yes: every Velisto ends. The menu bar is opened
-# on "ファイル" and walked to its neighbour; in its two items Up wraps round, so Up Up comes to
-# the first whichever item the menu opened on, and Up to the last.
+# "終了" > "表示プログラムをすべて終了させる", Yes: every Velisto ends. The menus from the
+# keyboard: a click on the label "表示のリスト" gives the window the keyboard and does nothing
+# else, F10 opens "ファイル" and Right its neighbour; in its two items Up wraps round, so Up Up
+# comes to the first whichever item the menu opened on, and Up to the last.
 open_end_menu() {
-    xdo "$controlDisplay" mousemove $((cx + 20)) $((ctop + menuH / 2)) click 1
+    control_click 120 4200 1455 375
+    sleep 0.2
+    xdo "$controlDisplay" key F10
     sleep 0.3
     xdo "$controlDisplay" key Right
     sleep 0.3
@@ -489,7 +560,7 @@ velistos_gone() {
     done
     return 0
 }
-wait_until 5000 velistos_gone || echo "run.sh: a display did not end by itself" >&2
+wait_until 15000 velistos_gone || echo "run.sh: a display did not end by itself" >&2
 
 # "このプログラムを終了する", Yes: LMControl ends and clears the Exchange folder.
 open_end_menu
@@ -497,7 +568,7 @@ xdo "$controlDisplay" key Up Return
 sleep 0.5
 xdo "$controlDisplay" key Return
 control_gone() { ! alive "$controlPid"; }
-wait_until 5000 control_gone ||
+wait_until 15000 control_gone ||
     echo "run.sh: LMControl did not end by itself" >&2
 
 mkdir -p "$shots"

@@ -4,6 +4,9 @@
 //     is display 1, higher numbers stand further left.
 // lm_wallshot varied PICTURE.png X Y WIDTH HEIGHT
 //     Succeeds when the area holds more than one colour (something is drawn there).
+// lm_wallshot find PICTURE.png #RRGGBB
+//     Prints "X Y", the first pixel of that colour (the topmost row, then the leftmost);
+//     fails when there is none.
 #include <QColor>
 #include <QFont>
 #include <QGuiApplication>
@@ -88,6 +91,28 @@ int varied(const QStringList& arguments) {
     return 1;
 }
 
+int find(const QStringList& arguments) {
+    const QColor colour(arguments.value(2));
+    if (arguments.size() != 3 || !colour.isValid()) {
+        std::fputs("usage: lm_wallshot find PICTURE.png #RRGGBB\n", stderr);
+        return 2;
+    }
+    const QImage picture = QImage(arguments[1]).convertToFormat(QImage::Format_RGB32);
+    if (picture.isNull()) {
+        std::fprintf(stderr, "lm_wallshot: cannot read %s\n", qPrintable(arguments[1]));
+        return 2;
+    }
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            if (picture.pixel(x, y) == colour.rgb()) {
+                std::printf("%d %d\n", x, y);
+                return 0;
+            }
+        }
+    }
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -104,6 +129,9 @@ int main(int argc, char* argv[]) {
     if (mode == QStringLiteral("varied")) {
         return varied(arguments);
     }
-    std::fputs("usage: lm_wallshot compose|varied ...\n", stderr);
+    if (mode == QStringLiteral("find")) {
+        return find(arguments);
+    }
+    std::fputs("usage: lm_wallshot compose|varied|find ...\n", stderr);
     return 2;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks lm_wallshot on the sample pictures: what counts as drawn, and where compose puts the
-# screens, bezels and captions.
+# Checks lm_wallshot on the sample pictures: what counts as drawn, where compose puts the
+# screens, bezels and captions, and where find sees a colour begin.
 # Usage: wallshot-test.sh LM_WALLSHOT EXAMPLES_FOLDER
 set -u
 tool=$1
@@ -38,4 +38,11 @@ expect 1 varied "$out/wall.png" 10 280 480 440  # below the shorter screen: beze
 expect 0 varied "$out/wall.png" 500 10 1280 720 # the sunset, right
 expect 0 varied "$out/wall.png" 500 735 1280 22 # its caption
 expect 1 compose "$out/none.png" "$out/missing.png"
+
+# find: where a colour begins, row by row, in the picture's own pixels. The sign's red starts at
+# its peak (235, 15), though it reaches further left lower down.
+found=$("$tool" find "$out/wall.png" '#c80000' 2>/dev/null)
+[ "$found" = "245 25" ] || { echo "FAIL: find gave \"$found\", not \"245 25\""; failed=1; }
+expect 1 find "$caution" '#0000ff'
+expect 2 find "$caution" blue-ish
 exit $failed

@@ -34,6 +34,12 @@ std::string encodeSettings(const ControlState::Settings& settings, std::string_v
     text += "movement=" + settings.movement + "\n";
     text += std::string("repeat=") + (settings.repeat ? "1" : "0") + "\n";
     text += std::string("running=") + (settings.running ? "1" : "0") + "\n";
+    if (const std::optional<UrgentMessage>& urgent = settings.urgent) {
+        text += "urgent-text=" + urgent->text + "\n";
+        text += "urgent-text-colour=" + urgent->textColour + "\n";
+        text += "urgent-back-colour=" + urgent->backColour + "\n";
+        text += "urgent-ends=" + (urgent->endsAtUs ? std::to_string(*urgent->endsAtUs) : "") + "\n";
+    }
     return text;
 }
 
@@ -136,6 +142,23 @@ std::optional<ControlState::Copy> ControlState::read(std::string& why) {
             repeatSeen = true;
         } else if (key == "running") {
             copy.settings.running = value == "1";
+        } else if (key.starts_with("urgent-")) {
+            UrgentMessage& urgent =
+                copy.settings.urgent ? *copy.settings.urgent : copy.settings.urgent.emplace();
+            if (key == "urgent-text") {
+                urgent.text = value;
+            } else if (key == "urgent-text-colour") {
+                urgent.textColour = value;
+            } else if (key == "urgent-back-colour") {
+                urgent.backColour = value;
+            } else if (key == "urgent-ends" && !value.empty()) {
+                std::int64_t ends = 0;
+                if (std::from_chars(value.data(), value.data() + value.size(), ends).ec !=
+                    std::errc()) {
+                    return damaged("urgent message's end");
+                }
+                urgent.endsAtUs = ends;
+            }
         }
     }
     if (items < 0 || !repeatSeen || (listName != listA && listName != listB)) {

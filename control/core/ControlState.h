@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ItemTable.h"
+#include "UrgentMessage.h"
 
 #include <filesystem>
 #include <optional>
@@ -24,6 +25,8 @@ public:
         bool repeat = true;   // Check1
         // A show was started and the operator has not stopped it: --resume starts it again.
         bool running = false;
+        // The urgent message that runs: --resume sends it again for what is left of its time.
+        std::optional<UrgentMessage> urgent;
         friend bool operator==(const Settings&, const Settings&) = default;
     };
     struct Copy {

@@ -12,6 +12,10 @@ void DisplayWall::poll(std::int64_t now) {
         // counts.
         if (display.looked && stamp && stamp != display.stamp) {
             display.changeSeenAt = now;
+            // Caught while it is written, it reads as nothing: keep what it said before.
+            if (std::optional<SignOfLife> life = m_exchange.presenceLife(n)) {
+                display.life = std::move(life);
+            }
             if (display.presenceLost) {
                 display.silent = false;
                 display.presenceLost = false;
@@ -48,6 +52,7 @@ void DisplayWall::update(Display& display, std::int64_t now) {
 void DisplayWall::noteAnswer(int n, std::int64_t now) {
     Display& display = at(n);
     display.answerSeenAt = now;
+    ++display.answers;
     display.silent = false;
     display.presenceLost = false;
     update(display, now);
@@ -62,6 +67,7 @@ void DisplayWall::markSilent(int n) {
 void DisplayWall::newShow() {
     for (Display& display : m_displays) {
         display.answerSeenAt.reset();
+        display.answers = 0;
         display.toldToEnd = false;
         if (!display.changeSeenAt) {
             display.present = false;

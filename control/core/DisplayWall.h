@@ -37,6 +37,11 @@ public:
 
     bool isPresent(int n) const { return at(n).present; }
     bool isSilent(int n) const { return at(n).silent; }
+    // What display n said of itself in its presence file when it last changed; nothing for a
+    // display that leaves it empty (an older one).
+    const std::optional<SignOfLife>& life(int n) const { return at(n).life; }
+    // How many answers of display n were seen in this show.
+    int answersSeen(int n) const { return at(n).answers; }
     // Some display after n is present.
     bool presentAfter(int n) const;
 
@@ -51,6 +56,8 @@ private:
         bool silent = false;
         bool presenceLost = false; // a change of its presence file brings it back
         bool toldToEnd = false;
+        std::optional<SignOfLife> life;
+        int answers = 0;
     };
 
     Display& at(int n) { return m_displays.at(static_cast<std::size_t>(n)); }

@@ -90,8 +90,8 @@ std::string newSession() {
 } // namespace
 
 RunController::RunController(ItemTable& table, const std::filesystem::path& currentDir,
-                             RunView& view, MessageBoxes& boxes)
-    : m_table(table), m_exchange(currentDir), m_view(view), m_boxes(boxes),
+                             RunView& view, MessageBoxes& boxes, const WallClock& clock)
+    : m_table(table), m_exchange(currentDir), m_view(view), m_boxes(boxes), m_clock(clock),
       m_session(newSession()) {
     m_timers[0].setHandler([this] { Timer0_Timer(); });
     m_timers[1].setHandler([this] { Timer1_Timer(); });
@@ -175,17 +175,33 @@ std::string RunController::startProblem() const {
 }
 
 void RunController::cmdDisplay_Click() {
+    if (m_urgent) {
+        // A new show replaces the urgent message.
+        m_urgent.reset();
+        m_view.setUrgent(std::nullopt);
+    }
+    startShow(0, false);
+}
+
+void RunController::startShow(int fromRow, bool quiet) {
     switchAllTimersOff();
     if (const std::string problem = startProblem(); !problem.empty()) {
         // Nothing is showing after a refused start, so "表示中" stays hidden.
         m_view.setShowingVisible(false);
+        if (quiet) {
+            cmdStop_Click();
+            m_jobWriteProblem = problem;
+            m_view.setJobWriteProblem(problem);
+            return;
+        }
         m_boxes.warn(problem, std::string(warningTitle));
         return;
     }
     m_view.setShowingVisible(true);
 
     m_StartCounter = 0;
-    m_SendRow.fill(0);
+    m_SendRow.fill(fromRow);
+    m_firstRowDue = true;
     m_round.fill(0);
     // Reports left from an earlier show must not hold up this one.
     m_LastStillAnswer.fill(-1);
@@ -253,7 +269,7 @@ void RunController::Timer1_Timer() {
     const Answer answer = answerFrom(AnswerKind::End, 1);
     const int count = m_table.count();
     const int sent = m_SendRow[1];
-    if (sent < 1) {
+    if (sent < 1 || m_firstRowDue) {
         sendToDisplayOne();
     } else if (m_view.repeatChecked() && sent == count + 1) {
         // Display 1 finished the list earlier without repetition: start again from row 0.
@@ -267,6 +283,15 @@ void RunController::Timer1_Timer() {
 }
 
 void RunController::answerChanged(AnswerKind kind, int display) {
+    if (m_urgent) {
+        // Only end answers count meanwhile: each repeats the urgent text on its display.
+        if (kind == AnswerKind::End && display >= 1 && display <= displayCount) {
+            checkUrgent(display);
+            reportJobWrites();
+            refreshCells();
+        }
+        return;
+    }
     // Watcher 1 reads "LMPEnd1.ans"; watcher n (2 to 16) reads LMPNext<n-1>.ans.
     int watcher = 0;
     if (kind == AnswerKind::End && display == 1) {
@@ -280,6 +305,7 @@ void RunController::answerChanged(AnswerKind kind, int display) {
 }
 
 void RunController::sendToDisplayOne() {
+    m_firstRowDue = false;
     std::error_code ignored;
     std::filesystem::remove(m_exchange.answerPath(AnswerKind::End, 1), ignored);
     takePassedAnswer(1, AnswerKind::End);
@@ -420,15 +446,101 @@ std::optional<Instant> RunController::instantOf(int p, const Answer& answer) con
 void RunController::sendItem(int n, int row, bool chained, const std::optional<Instant>& from) {
     const JobLines job = itemJobOf(row);
     if (row < m_table.count()) {
-        // Complete before the job: the display looks for it as soon as it reads the job.
-        Instant start = from.value_or(Instant{});
-        start.display = n;
-        start.head = job[jobLine::itemNumber];
-        start.sequence = m_session + "-" + std::to_string(++m_instantCount);
-        (void)m_exchange.writeInstant(m_exchange.startInstantPath(n), start);
+        writeStartRecord(n, job[jobLine::itemNumber], from);
     }
     writeJob(n, job);
     itemReached(n, row, job, chained);
+}
+
+void RunController::writeStartRecord(int n, const std::string& head,
+                                     const std::optional<Instant>& from) {
+    // Complete before the job: the display looks for it as soon as it reads the job.
+    Instant start = from.value_or(Instant{});
+    start.display = n;
+    start.head = head;
+    start.sequence = m_session + "-" + std::to_string(++m_instantCount);
+    (void)m_exchange.writeInstant(m_exchange.startInstantPath(n), start);
+}
+
+bool RunController::isShowRunning() const {
+    return std::any_of(m_timers.begin(), m_timers.end(),
+                       [](const Timer& timer) { return timer.isEnabled(); });
+}
+
+std::optional<UrgentMessage> RunController::urgent() const {
+    return m_urgent ? std::optional(m_urgent->message) : std::nullopt;
+}
+
+std::string RunController::sayUrgent(UrgentMessage message) {
+    if (std::string problem = message.problem(); !problem.empty()) {
+        return problem;
+    }
+    UrgentRun run;
+    if (m_urgent) {
+        // A new text over the old one: what comes after both stays as it was.
+        run = *m_urgent;
+    } else {
+        run.showWasRunning = isShowRunning();
+        run.resumeRow = std::max(track(1).row, 0);
+    }
+    run.message = std::move(message);
+    // The chain waits; what it expected of each display no longer holds.
+    switchAllTimersOff();
+    clearTracks();
+    m_urgent = std::move(run);
+    m_view.setUrgent(m_urgent->message);
+    for (int n = 1; n <= displayCount; ++n) {
+        m_urgent->heads[static_cast<std::size_t>(n)].clear();
+        checkUrgent(n);
+    }
+    reportJobWrites();
+    refreshCells();
+    return {};
+}
+
+void RunController::sendUrgent(int n) {
+    std::string& head = m_urgent->heads[static_cast<std::size_t>(n)];
+    const std::string first = itemNumberLine(urgentNumber);
+    head = head == first ? itemNumberLine(urgentNumber + 1) : first;
+    const UrgentMessage& message = m_urgent->message;
+    // It starts as it arrives: no instant of another display goes with it.
+    writeStartRecord(n, head, std::nullopt);
+    writeJob(n, JobLines{head, std::string(vocabulary::kindText), "", m_view.movementText(), "",
+                         message.textColour, message.backColour, m_view.speedText(), message.text,
+                         ""});
+}
+
+void RunController::checkUrgent(int n) {
+    if (!m_wall.isPresent(n) || m_wall.isSilent(n)) {
+        return;
+    }
+    const std::string& head = m_urgent->heads[static_cast<std::size_t>(n)];
+    if (head.empty()) {
+        sendUrgent(n);
+        return;
+    }
+    const Answer end = m_exchange.readAnswer(AnswerKind::End, n);
+    if (end.field1 == head && end.isEndWord()) {
+        m_wall.noteAnswer(n, m_nowMs);
+        std::error_code ignored;
+        std::filesystem::remove(m_exchange.answerPath(AnswerKind::End, n), ignored);
+        sendUrgent(n);
+    }
+}
+
+void RunController::endUrgent() {
+    if (!m_urgent) {
+        return;
+    }
+    const UrgentRun run = std::move(*m_urgent);
+    m_urgent.reset();
+    m_view.setUrgent(std::nullopt);
+    if (run.showWasRunning) {
+        startShow(run.resumeRow, true);
+    } else {
+        cmdStop_Click();
+    }
+    refreshCells();
 }
 
 void RunController::itemReached(int n, int row, const JobLines& job, bool chained) {
@@ -474,7 +586,7 @@ void RunController::expectPassedAnswers(int n, bool atOnce) {
 }
 
 bool RunController::passesOver(int p) const {
-    return m_passOver && !track(p).following && m_wall.presentAfter(p);
+    return !track(p).following && m_wall.presentAfter(p);
 }
 
 Answer RunController::answerFrom(AnswerKind kind, int p) {
@@ -580,6 +692,9 @@ WriteStatus RunController::WriteEndJob(int n) {
 WriteStatus RunController::writeJob(int n, const JobLines& lines) {
     const WriteStatus status = m_exchange.writeJob(n, lines);
     m_jobWrites.at(static_cast<std::size_t>(n)) = status;
+    if (status == WriteStatus::Ok && m_jobWritten) {
+        m_jobWritten(n);
+    }
     return status;
 }
 
@@ -636,6 +751,19 @@ void RunController::reportJobWrites() {
 void RunController::wallTimer_Timer() {
     m_nowMs += wallIntervalMs;
     m_wall.poll(m_nowMs);
+    if (m_urgent) {
+        const std::optional<std::int64_t> ends = m_urgent->message.endsAtUs;
+        if (ends && m_clock.realUs() >= *ends) {
+            endUrgent();
+        } else {
+            for (int n = 1; n <= displayCount; ++n) {
+                checkUrgent(n);
+            }
+            reportJobWrites();
+        }
+        refreshCells();
+        return;
+    }
     for (int n = 1; n <= displayCount; ++n) {
         Track& t = track(n);
         if (!t.following) {
@@ -680,14 +808,49 @@ void RunController::clearTracks() {
 }
 
 WallCell RunController::wallCell(int n) const {
+    WallCell cell;
     if (m_wall.isSilent(n)) {
-        return {WallCell::State::Silent};
+        cell.state = WallCell::State::Silent;
+        return cell;
     }
     if (!m_wall.isPresent(n)) {
-        return {WallCell::State::Absent};
+        return cell;
     }
     const int row = track(n).row;
-    return row >= 0 ? WallCell{WallCell::State::Showing, row + 1} : WallCell{WallCell::State::Idle};
+    if (m_urgent && !m_urgent->heads[static_cast<std::size_t>(n)].empty()) {
+        cell.state = WallCell::State::Urgent;
+    } else if (row >= 0) {
+        cell.state = WallCell::State::Showing;
+        cell.line = row + 1;
+    } else {
+        cell.state = WallCell::State::Idle;
+    }
+    markClock(n, cell);
+    // One answer may come before its wake-up is read; a second one without any says more.
+    const std::optional<SignOfLife>& life = m_wall.life(n);
+    cell.noWakeUps = m_wakeUpsHeard && life && life->port != 0 && m_wall.answersSeen(n) >= 2 &&
+                     !m_wakeUpsHeard(n);
+    return cell;
+}
+
+void RunController::markClock(int n, WallCell& cell) const {
+    const std::optional<SignOfLife>& life = m_wall.life(n);
+    if (!life || !life->clock || life->clock->isTrusted()) {
+        return;
+    }
+    bool neighbourElsewhere = false;
+    for (const int other : {n - 1, n + 1}) {
+        if (other >= 1 && other <= displayCount && m_wall.isPresent(other)) {
+            const std::optional<SignOfLife>& beside = m_wall.life(other);
+            neighbourElsewhere = neighbourElsewhere || (beside && !beside->isSameComputer(*life));
+        }
+    }
+    if (!neighbourElsewhere) {
+        return;
+    }
+    cell.clock =
+        life->clock->synchronised ? WallCell::Clock::Imprecise : WallCell::Clock::Unsynchronised;
+    cell.clockErrorUs = life->clock->errorUs;
 }
 
 void RunController::refreshCells() {
@@ -702,6 +865,10 @@ void RunController::refreshCells() {
 }
 
 void RunController::cmdStop_Click() {
+    if (m_urgent) {
+        m_urgent.reset();
+        m_view.setUrgent(std::nullopt);
+    }
     m_exchange.make();
     m_exchange.deleteSet(ExchangeSet::EndAnswers);
     m_exchange.deleteSet(ExchangeSet::NextAnswers);
@@ -721,6 +888,10 @@ bool RunController::mnuLMEnd_Click() {
         return false;
     }
     switchAllTimersOff();
+    if (m_urgent) {
+        m_urgent.reset();
+        m_view.setUrgent(std::nullopt);
+    }
     for (int n = 1; n <= displayCount; ++n) {
         writeJob(n, endJob());
     }

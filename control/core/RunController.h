@@ -8,10 +8,13 @@
 #include "MessageBoxes.h"
 #include "RunView.h"
 #include "Timer.h"
+#include "UrgentMessage.h"
+#include "WallClock.h"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,6 +51,11 @@ namespace lm {
 // passed over, the still pictures sent early, a still show), the record says so, and the item
 // starts as its job arrives. The job files are the same either way.
 //
+// An urgent message interrupts the chain: every display that is there gets it as a text job at
+// once and again after each of its end answers, until it ends by itself or by the operator.
+// Then a show that ran goes on from the row display 1 had, through the chain at its pace; with
+// none, every display is blanked as "表示を止める" blanks it.
+//
 // Job files that cannot be written (the Exchange folder is missing or refuses them, or a value
 // cannot be carried) never stop the show and never raise a message box at a tick: the window's
 // job-write indicator (RunView::setJobWriteProblem) names the displays concerned, and is
@@ -76,9 +84,14 @@ public:
     static constexpr std::string_view folderUnwritableText =
         "data フォルダーに書き込めません。直して「表示を止める」を押して下さい";
 
-    // currentDir is CurrentDir, the control program's working folder taken at start-up.
+    // Item numbers of the urgent jobs: far beyond any row, and two of them, so that each
+    // repeat changes line 1 and starts the text again.
+    static constexpr int urgentNumber = 9000;
+
+    // currentDir is CurrentDir, the control program's working folder taken at start-up; the
+    // clock tells when an urgent message ends.
     RunController(ItemTable& table, const std::filesystem::path& currentDir, RunView& view,
-                  MessageBoxes& boxes);
+                  MessageBoxes& boxes, const WallClock& clock = SystemClock::instance());
     RunController(const RunController&) = delete;
     RunController& operator=(const RunController&) = delete;
 
@@ -98,6 +111,28 @@ public:
     // "表示プログラムをすべて終了させる": after Yes, switches every timer off and writes the end
     // job for every display. True when the operator said Yes.
     bool mnuLMEnd_Click();
+
+    // Sends the urgent message to every display that is there, replacing one that runs; why
+    // not (the words of "リストに追加"), or empty once it runs.
+    std::string sayUrgent(UrgentMessage message);
+    // Ends the urgent message that runs; the show before it goes on.
+    void endUrgent();
+    std::optional<UrgentMessage> urgent() const;
+    // A show runs: some of its timers are on.
+    bool isShowRunning() const;
+
+    // Called after each job file written whole, with the display number: the window wakes that
+    // display over the network.
+    void setJobWritten(std::function<void(int display)> written) {
+        m_jobWritten = std::move(written);
+    }
+    // Whether a wake-up of display n ever arrived; unset: the program takes none, and no cell
+    // says anything of them.
+    void setWakeUpsHeard(std::function<bool(int display)> heard) {
+        m_wakeUpsHeard = std::move(heard);
+    }
+    // What display n says of itself in its presence file (where it takes wake-ups, its clock).
+    const std::optional<SignOfLife>& displayLife(int n) const { return m_wall.life(n); }
 
     // One tick of the starter, of watcher 1, and of watcher n (2 to 16). The timers call them.
     void Timer0_Timer();
@@ -127,9 +162,6 @@ public:
     // The text last given to RunView::setJobWriteProblem (empty: all writes work).
     const std::string& jobWriteProblem() const { return m_jobWriteProblem; }
     WallCell wallCell(int n) const;
-    // Off, the chain waits for every display's answers, as it did before the wall was
-    // watched; the tests compare the two.
-    void setPassOver(bool on) { m_passOver = on; }
 
 private:
     // An answer that a passed-over display would have written, taken by the watchers as they
@@ -158,7 +190,24 @@ private:
         std::optional<Instant> resendFrom;
     };
 
+    // What an urgent message is doing: the line 1 of the urgent job each display was last sent
+    // (empty: none yet), and what comes after it.
+    struct UrgentRun {
+        UrgentMessage message;
+        std::array<std::string, displayCount + 1> heads{};
+        bool showWasRunning = false;
+        int resumeRow = 0;
+    };
+
     void switchAllTimersOff();
+    // "表示させる" from row fromRow on. quiet: a problem is shown on the window's job-write line
+    // and blanks the wall instead of raising a message box (the show going on after an urgent
+    // message, within a tick).
+    void startShow(int fromRow, bool quiet);
+    void sendUrgent(int n);
+    // Display n answered the end of its urgent text, or is there without it: it gets it anew.
+    void checkUrgent(int n);
+    void writeStartRecord(int n, const std::string& head, const std::optional<Instant>& from);
     void sendToDisplayOne();
     // `answer`: what display n - 1 said, when its own file said it.
     void handOver(int n, const std::optional<Answer>& answer = std::nullopt);
@@ -178,6 +227,9 @@ private:
     bool isOverdue(int n);
     void clearTracks();
     void refreshCells();
+    // The clock mark of display n's cell: untrusted only where a neighbour that is there runs on
+    // another computer, since one computer's displays share its clock.
+    void markClock(int n, WallCell& cell) const;
     Track& track(int n) { return m_track.at(static_cast<std::size_t>(n)); }
     const Track& track(int n) const { return m_track.at(static_cast<std::size_t>(n)); }
     bool rowIsStillPicture(int row) const;
@@ -193,12 +245,17 @@ private:
     ExchangeFolder m_exchange;
     RunView& m_view;
     MessageBoxes& m_boxes;
+    const WallClock& m_clock;
+    std::optional<UrgentRun> m_urgent;
+    std::function<void(int)> m_jobWritten;
+    std::function<bool(int)> m_wakeUpsHeard;
+    // Display 1 gets its first row at watcher 1's first tick, whatever the row.
+    bool m_firstRowDue = false;
 
     std::array<Timer, timerCount> m_timers{};
     Timer m_wallTimer;
     DisplayWall m_wall{m_exchange};
     std::int64_t m_nowMs = 0; // the controller's clock: wall timer ticks
-    bool m_passOver = true;
     std::array<Track, displayCount + 1> m_track{};
     // Whether the answer answerFrom() gave last came from the display's own file.
     bool m_answerFiled = false;

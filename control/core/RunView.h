@@ -1,7 +1,9 @@
 #pragma once
 
+#include "UrgentMessage.h"
 #include "WallCell.h"
 
+#include <optional>
 #include <string>
 
 namespace lm {
@@ -27,6 +29,9 @@ public:
 
     // The state of display computer n (1 to 16) changed.
     virtual void setWallCell(int display, const WallCell& cell) = 0;
+
+    // The urgent message that runs now, or none.
+    virtual void setUrgent(const std::optional<UrgentMessage>& message) = 0;
 };
 
 } // namespace lm

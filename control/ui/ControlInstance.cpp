@@ -108,7 +108,8 @@ void ControlInstance::serve(QLocalSocket* socket) {
     socket->disconnectFromServer();
 }
 
-std::optional<std::string> ControlInstance::send(const ControlRequest& request, int ms) const {
+std::optional<std::string> ControlInstance::send(const ControlRequest& request, int ms,
+                                                 bool waitForStart) const {
     QElapsedTimer clock;
     clock.start();
     QLocalSocket socket;
@@ -118,7 +119,7 @@ std::optional<std::string> ControlInstance::send(const ControlRequest& request, 
         if (socket.waitForConnected(std::max<qint64>(1, ms - clock.elapsed()))) {
             break;
         }
-        if (clock.elapsed() >= ms) {
+        if (!waitForStart || clock.elapsed() >= ms) {
             return std::nullopt;
         }
         QThread::msleep(50);

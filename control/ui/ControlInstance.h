@@ -38,8 +38,10 @@ public:
     // Takes requests from now on (after claim()); false when the socket cannot be made.
     bool listen(Handler handler);
     // Sends the request to the LMControl that holds the lock: its reply (empty: done), or
-    // nothing when none answered within ms.
-    std::optional<std::string> send(const ControlRequest& request, int ms) const;
+    // nothing when none answered within ms. waitForStart: it holds the lock, so it will listen
+    // soon; otherwise a socket that is not there means that none runs.
+    std::optional<std::string> send(const ControlRequest& request, int ms,
+                                    bool waitForStart = true) const;
 
     const QString& socketPath() const { return m_socketPath; }
 

@@ -1,5 +1,7 @@
 #include "ControlOptions.h"
 
+#include "WakeUpPorts.h"
+
 #include <system_error>
 
 namespace lm {
@@ -12,16 +14,46 @@ ControlOptions::ControlOptions()
                      QStringLiteral("Start with the show list and settings of the last run, and "
                                     "start its show again if it was running when the program "
                                     "ended without the operator (a crash, a kill, a power cut, a "
-                                    "logout or shutdown).")) {
+                                    "logout or shutdown).")),
+      m_sayOption(QStringLiteral("say"),
+                  QStringLiteral("Have the LMControl that runs on this Exchange folder show TEXT "
+                                 "on every screen at once as an urgent message, until it is "
+                                 "ended (--say-end, or the operator) or for --minutes. Exit "
+                                 "status 0 once it runs, 1 when no LMControl runs or the text is "
+                                 "refused."),
+                  QStringLiteral("TEXT")),
+      m_minutesOption(QStringLiteral("minutes"),
+                      QStringLiteral("With --say: the urgent message ends by itself after N "
+                                     "minutes (1 to 1440)."),
+                      QStringLiteral("N")),
+      m_sayEndOption(QStringLiteral("say-end"),
+                     QStringLiteral("End the urgent message of the LMControl that runs; its show "
+                                    "goes on. Exit status 0 once it has ended.")),
+      m_portBaseOption(QStringLiteral("port-base"),
+                       QStringLiteral("The UDP port where the displays' wake-ups arrive (%1 to "
+                                      "%2; display n takes N + n). Default: LMSIGN_PORT_BASE, or "
+                                      "%3.")
+                           .arg(WakeUpPorts::minBase)
+                           .arg(WakeUpPorts::maxBase)
+                           .arg(WakeUpPorts::defaultBase),
+                       QStringLiteral("N")) {
     m_parser.setApplicationDescription(
         QStringLiteral("The control program of the scrolling message sign. Only one runs per "
                        "Exchange folder: started again on the same computer, it hands its show "
                        "file to the one that runs and brings that window to the front."));
     m_parser.addHelpOption();
-    m_parser.addOptions({m_startOption, m_resumeOption});
+    m_parser.addOptions({m_startOption, m_resumeOption, m_sayOption, m_minutesOption,
+                         m_sayEndOption, m_portBaseOption});
     m_parser.addPositionalArgument(QStringLiteral("SHOW"),
                                    QStringLiteral("A show file to load, as \"読み込み\" loads it."),
                                    QStringLiteral("[SHOW]"));
+}
+
+std::optional<std::string> ControlOptions::portBase() const {
+    if (!m_parser.isSet(m_portBaseOption)) {
+        return std::nullopt;
+    }
+    return m_parser.value(m_portBaseOption).toStdString();
 }
 
 bool ControlOptions::fail(const QString& message) {
@@ -35,6 +67,32 @@ bool ControlOptions::parse(const QStringList& arguments) {
     }
     if (helpWanted()) {
         return true;
+    }
+    if (m_parser.isSet(m_portBaseOption) &&
+        !WakeUpPorts::fromText(m_parser.value(m_portBaseOption).toStdString())) {
+        return fail(QStringLiteral("--port-base: \"%1\" is not a port from %2 to %3")
+                        .arg(m_parser.value(m_portBaseOption))
+                        .arg(WakeUpPorts::minBase)
+                        .arg(WakeUpPorts::maxBase));
+    }
+    if (say() && sayEnd()) {
+        return fail(QStringLiteral("--say and --say-end exclude each other"));
+    }
+    if (m_parser.isSet(m_minutesOption)) {
+        bool number = false;
+        m_minutes = m_parser.value(m_minutesOption).toInt(&number);
+        if (!say()) {
+            return fail(QStringLiteral("--minutes goes with --say"));
+        }
+        constexpr int longest = 24 * 60;
+        if (!number || m_minutes < 1 || m_minutes > longest) {
+            return fail(QStringLiteral("--minutes: \"%1\" is not a number of minutes from 1 to %2")
+                            .arg(m_parser.value(m_minutesOption))
+                            .arg(longest));
+        }
+    }
+    if ((say() || sayEnd()) && (start() || resume() || !m_parser.positionalArguments().isEmpty())) {
+        return fail(QStringLiteral("--say and --say-end take no show file, --start or --resume"));
     }
     const QStringList positional = m_parser.positionalArguments();
     if (positional.size() > 1) {

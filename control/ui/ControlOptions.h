@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 namespace lm {
 
@@ -15,6 +17,11 @@ namespace lm {
 //   --resume                   start with the list and settings of the last run, and start its
 //                              show again when it was running as the program ended without the
 //                              operator (a crash, a kill, a power cut, logout or shutdown)
+//   --say TEXT [--minutes N]   have the LMControl that runs show TEXT as an urgent message, for
+//                              N minutes or until it is ended; no window of its own
+//   --say-end                  end the urgent message of the LMControl that runs
+//   --port-base N              the UDP port where the displays' wake-ups arrive (display n takes
+//                              N + n); LMSIGN_PORT_BASE when not given
 class ControlOptions {
 public:
     ControlOptions();
@@ -30,6 +37,13 @@ public:
     const std::filesystem::path& showFile() const { return m_showFile; }
     bool start() const { return m_parser.isSet(m_startOption); }
     bool resume() const { return m_parser.isSet(m_resumeOption); }
+    bool say() const { return m_parser.isSet(m_sayOption); }
+    QString sayText() const { return m_parser.value(m_sayOption); }
+    // 0: until it is ended.
+    int minutes() const { return m_minutes; }
+    bool sayEnd() const { return m_parser.isSet(m_sayEndOption); }
+    // The option's text, when given (checked by parse()).
+    std::optional<std::string> portBase() const;
 
 private:
     bool fail(const QString& message);
@@ -37,7 +51,12 @@ private:
     QCommandLineParser m_parser;
     QCommandLineOption m_startOption;
     QCommandLineOption m_resumeOption;
+    QCommandLineOption m_sayOption;
+    QCommandLineOption m_minutesOption;
+    QCommandLineOption m_sayEndOption;
+    QCommandLineOption m_portBaseOption;
     QString m_error;
+    int m_minutes = 0;
     std::filesystem::path m_showFile;
 };
 

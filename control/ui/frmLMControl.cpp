@@ -13,14 +13,17 @@
 #include "Twips.h"
 #include "TwipsLayout.h"
 #include "Vocabulary.h"
+#include "WakeUpSocket.h"
 #include "WrapButton.h"
 #include "WrapCheckBox.h"
 #include "frmFileLoad.h"
+#include "frmUrgent.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -68,6 +71,8 @@ CellLook cellLook(WallCell::State state) {
         return {QColor(255, 255, 255), QColor(0, 0, 0), "○"};
     case WallCell::State::Showing:
         return {QColor(192, 255, 192), QColor(0, 0, 0), "▶"};
+    case WallCell::State::Urgent:
+        return {QColor(255, 192, 0), QColor(0, 0, 0), "！"};
     case WallCell::State::Silent:
         break;
     }
@@ -101,7 +106,8 @@ void makeEditable(QComboBox* combo) {
 frmLMControl::frmLMControl(QWidget* parent) : frmLMControl(Services{}, parent) {}
 
 frmLMControl::frmLMControl(Services services, QWidget* parent)
-    : QMainWindow(parent), m_services(services) {
+    : QMainWindow(parent), m_services(services),
+      m_clock(services.clock != nullptr ? *services.clock : SystemClock::instance()) {
     setObjectName(QStringLiteral("frmLMControl"));
     setWindowTitle(QStringLiteral("制御機　ミラトス"));
     m_twipsPerPixel = Twips::perPixel(this);
@@ -339,6 +345,26 @@ void frmLMControl::buildMenus() {
     menuKey->setObjectName(QStringLiteral("menuKey"));
     connect(menuKey, &QShortcut::activated, this,
             [this] { menuBar()->setActiveAction(mnuFile->menuAction()); });
+
+    // Its own menu after the others, so that no control and no menu moves.
+    mnuUrgent = bar->addMenu(QStringLiteral("緊急表示"));
+    mnuUrgent->setObjectName(QStringLiteral("mnuUrgent"));
+    mnuUrgent->setFont(bar->font());
+    mnuUrgentSay = mnuUrgent->addAction(QStringLiteral("緊急表示を出す..."));
+    mnuUrgentSay->setObjectName(QStringLiteral("mnuUrgentSay"));
+    mnuUrgentEnd = mnuUrgent->addAction(QStringLiteral("緊急表示を終わらせる"));
+    mnuUrgentEnd->setObjectName(QStringLiteral("mnuUrgentEnd"));
+    mnuUrgentEnd->setEnabled(false);
+    connect(mnuUrgentSay, &QAction::triggered, this, &frmLMControl::mnuUrgentSay_Click);
+    connect(mnuUrgentEnd, &QAction::triggered, this, &frmLMControl::mnuUrgentEnd_Click);
+    lblUrgent = new QLabel(bar);
+    lblUrgent->setObjectName(QStringLiteral("lblUrgent"));
+    lblUrgent->setFont(JapaneseFont::gothic(9.75, true));
+    // The menu bar's style paints over a palette: white on red, whatever the style.
+    lblUrgent->setStyleSheet(
+        QStringLiteral("QLabel { background: rgb(255, 0, 0); color: white; }"));
+    lblUrgent->hide();
+    bar->setCornerWidget(lblUrgent, Qt::TopRightCorner);
 }
 
 void frmLMControl::buildWallStrip() {
@@ -415,7 +441,7 @@ void frmLMControl::Form_Load() {
     removeJobsAndAnswers(CurrentDir);
 
     RunView& view = *this;
-    m_run = std::make_unique<RunController>(m_table, CurrentDir, view, messageBoxes());
+    m_run = std::make_unique<RunController>(m_table, CurrentDir, view, messageBoxes(), m_clock);
     const auto bind = [this](Timer& timer) {
         if (m_services.bindTimer) {
             m_services.bindTimer(timer);
@@ -429,6 +455,9 @@ void frmLMControl::Form_Load() {
     bind(m_run->wallTimer());
     m_presence = std::make_unique<ControlPresence>(m_run->exchange());
     bind(m_presence->timer());
+    if (m_services.wakeUpPort != 0) {
+        takeWakeUps(m_services.wakeUpPort);
+    }
     m_presence->start();
     if (!m_services.stateFolder.empty()) {
         m_state = std::make_unique<ControlState>(m_services.stateFolder);
@@ -446,16 +475,47 @@ void frmLMControl::Form_Load() {
 
 void frmLMControl::watchAnswers() {
     auto* watcher = new ExchangeWatcher(CurrentDir, this);
-    connect(watcher, &ExchangeWatcher::filesChanged, this, [this](const QStringList& names) {
-        for (const QString& name : names) {
-            const std::optional<ExchangeFile> file = ExchangeFolder::fileOf(name.toStdString());
-            if (file && file->kind != ExchangeFile::Kind::Job) {
-                m_run->answerChanged(file->kind == ExchangeFile::Kind::EndAnswer ? AnswerKind::End
-                                                                                 : AnswerKind::Next,
-                                     file->display);
-            }
+    connect(watcher, &ExchangeWatcher::filesChanged, this, &frmLMControl::filesWritten);
+}
+
+void frmLMControl::filesWritten(const QStringList& names) {
+    for (const QString& name : names) {
+        const std::optional<ExchangeFile> file = ExchangeFolder::fileOf(name.toStdString());
+        if (file && file->kind != ExchangeFile::Kind::Job) {
+            m_run->answerChanged(file->kind == ExchangeFile::Kind::EndAnswer ? AnswerKind::End
+                                                                             : AnswerKind::Next,
+                                 file->display);
+        }
+    }
+}
+
+void frmLMControl::takeWakeUps(int port) {
+    m_wakeUp = new WakeUpSocket(port, WakeUpGate::controlAnswers(), this);
+    connect(m_wakeUp, &WakeUpSocket::filesChanged, this, &frmLMControl::filesWritten);
+    m_presence->setWakeUp(m_wakeUp->port(), m_wakeUp->addresses());
+    m_run->setJobWritten([this](int n) {
+        const std::optional<SignOfLife>& life = m_run->displayLife(n);
+        if (life && life->port != 0) {
+            m_wakeUp->send(n, life->addresses, life->port,
+                           m_run->exchange().jobPath(n).filename().string());
         }
     });
+    if (m_wakeUp->port() != 0) {
+        m_run->setWakeUpsHeard([this](int n) { return m_wakeUp->gate().heardFrom(n); });
+    }
+    // A network that comes up after the program (a start at login) is taken when it is there.
+    auto* refresh = new QTimer(this);
+    refresh->setObjectName(QStringLiteral("wakeUpRefresh"));
+    refresh->setInterval(5000);
+    connect(refresh, &QTimer::timeout, this, [this] {
+        if (m_wakeUp->refresh()) {
+            m_presence->setWakeUp(m_wakeUp->port(), m_wakeUp->addresses());
+            m_run->setWakeUpsHeard(m_wakeUp->port() == 0
+                                       ? std::function<bool(int)>()
+                                       : [this](int n) { return m_wakeUp->gate().heardFrom(n); });
+        }
+    });
+    refresh->start();
 }
 
 void frmLMControl::Form_Unload(Ending ending) {
@@ -577,10 +637,21 @@ bool frmLMControl::resume(std::string& why) {
         ComboTMove->setEditText(QString::fromStdString(copy->settings.movement));
         Check1->setChecked(copy->settings.repeat);
     }
-    if (copy->settings.running) {
-        QTimer::singleShot(0, this, [this] {
-            if (!m_unloaded) {
+    std::optional<UrgentMessage> urgent = copy->settings.urgent;
+    if (urgent && urgent->endsAtUs && *urgent->endsAtUs <= m_clock.realUs()) {
+        urgent.reset(); // its time ran out while the program was not running
+    }
+    if (copy->settings.running || urgent) {
+        QTimer::singleShot(0, this, [this, running = copy->settings.running, urgent] {
+            if (m_unloaded) {
+                return;
+            }
+            if (running) {
                 cmdDisplay_Click();
+            }
+            if (urgent) {
+                // For what is left of its time; the show goes on after it.
+                m_run->sayUrgent(*urgent);
             }
         });
     }
@@ -596,9 +667,14 @@ std::string frmLMControl::handleRequest(const ControlRequest& request) {
     case ControlRequest::Kind::Open:
     case ControlRequest::Kind::Start:
         break;
-    case ControlRequest::Kind::Say:
+    case ControlRequest::Kind::Say: {
+        UrgentMessage message;
+        message.text = request.text;
+        return sayUrgent(message, request.minutes);
+    }
     case ControlRequest::Kind::SayEnd:
-        return "this control program takes no urgent messages";
+        m_run->endUrgent();
+        return {};
     }
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
@@ -614,6 +690,58 @@ std::string frmLMControl::handleRequest(const ControlRequest& request) {
         });
     }
     return {};
+}
+
+void frmLMControl::mnuUrgentSay_Click() {
+    if (!m_urgentDialog) {
+        m_urgentDialog = std::make_unique<frmUrgent>(
+            [this](const UrgentMessage& message, int minutes) {
+                std::string refusal = sayUrgent(message, minutes);
+                if (!refusal.empty()) {
+                    messageBoxes().warn(refusal, std::string(ShowList::warningTitle));
+                }
+                return refusal;
+            },
+            [this] { mnuUrgentEnd_Click(); }, this);
+        // A window of its own beside the control window, which stays usable.
+        m_urgentDialog->setWindowFlag(Qt::Window);
+        m_urgentDialog->setRunning(m_run->urgent().has_value());
+    }
+    m_urgentDialog->show();
+    m_urgentDialog->raise();
+    m_urgentDialog->activateWindow();
+}
+
+void frmLMControl::mnuUrgentEnd_Click() {
+    m_run->endUrgent();
+}
+
+std::string frmLMControl::sayUrgent(UrgentMessage message, int minutes) {
+    constexpr std::int64_t usPerMinute = 60'000'000;
+    if (minutes > 0) {
+        message.endsAtUs = m_clock.realUs() + minutes * usPerMinute;
+    }
+    return m_run->sayUrgent(std::move(message));
+}
+
+void frmLMControl::setUrgent(const std::optional<UrgentMessage>& message) {
+    if (message) {
+        const QString until = message->endsAtUs
+                                  ? QDateTime::fromMSecsSinceEpoch(*message->endsAtUs / 1000)
+                                        .toLocalTime()
+                                        .toString(QStringLiteral("HH:mm"))
+                                  : QString();
+        lblUrgent->setText(until.isEmpty() ? QStringLiteral(" 緊急表示中：終わらせるまで ")
+                                           : QStringLiteral(" 緊急表示中：%1 まで ").arg(until));
+        lblUrgent->setToolTip(QString::fromStdString(message->text));
+    }
+    lblUrgent->setVisible(message.has_value());
+    menuBar()->adjustSize();
+    mnuUrgentEnd->setEnabled(message.has_value());
+    if (m_urgentDialog) {
+        m_urgentDialog->setRunning(message.has_value());
+    }
+    keepCopy();
 }
 
 void frmLMControl::listChanged() {
@@ -632,6 +760,7 @@ void frmLMControl::keepCopy() {
     settings.movement = ComboTMove->currentText().toStdString();
     settings.repeat = Check1->isChecked();
     settings.running = m_showRunning;
+    settings.urgent = m_run ? m_run->urgent() : std::nullopt;
     m_state->write(m_table, settings);
 }
 
@@ -888,8 +1017,10 @@ void frmLMControl::setWallCell(int display, const WallCell& cell) {
         tip += QStringLiteral("表示プログラムは動いています（表示していません）");
         break;
     case WallCell::State::Showing:
-        text += QString::number(cell.line);
         tip += QStringLiteral("表示のリストの %1 行目を表示しています").arg(cell.line);
+        break;
+    case WallCell::State::Urgent:
+        tip += QStringLiteral("緊急表示を表示しています");
         break;
     case WallCell::State::Silent:
         if (m_cellStates.at(index) != WallCell::State::Silent) {
@@ -899,6 +1030,37 @@ void frmLMControl::setWallCell(int display, const WallCell& cell) {
                               "表示します")
                    .arg(since.toString(QStringLiteral("HH:mm:ss")));
         break;
+    }
+    // Marks of their own beside the state's, so that no colour alone tells them; they take
+    // the place of the line number, which the tool tip still gives.
+    QString marks;
+    switch (cell.clock) {
+    case WallCell::Clock::Trusted:
+        break;
+    case WallCell::Clock::Unsynchronised:
+        marks += QStringLiteral("△");
+        tip += QStringLiteral("\n△ このコンピュータの時計は、時刻合わせ（chrony など）で合って"
+                              "いません。隣のコンピュータと同じ瞬間に動けないため、届いた時に"
+                              "表示を始めます");
+        break;
+    case WallCell::Clock::Imprecise:
+        marks += QStringLiteral("△");
+        tip += QStringLiteral("\n△ このコンピュータの時計の誤差が 2 ms を超えています（推定 %1 "
+                              "ms）。隣のコンピュータと同じ瞬間に動けないため、届いた時に表示を"
+                              "始めます")
+                   .arg(static_cast<double>(cell.clockErrorUs) / 1000.0, 0, 'f', 1);
+        break;
+    }
+    if (cell.noWakeUps) {
+        marks += QStringLiteral("※");
+        tip += QStringLiteral("\n※ このコンピュータからの知らせ（UDP）が届いていません。"
+                              "ファイアウォールがポートを止めていないか確かめて下さい。表示は"
+                              "続きますが、画面の受け渡しが遅れます");
+    }
+    if (!marks.isEmpty()) {
+        text += marks;
+    } else if (cell.state == WallCell::State::Showing) {
+        text += QString::number(cell.line);
     }
     m_cellStates.at(index) = cell.state;
     label->setText(text);

@@ -6,6 +6,7 @@
 #include "FileChooser.h"
 #include "ItemTable.h"
 #include "RunView.h"
+#include "WallClock.h"
 
 #include <QMainWindow>
 #include <QTime>
@@ -29,6 +30,7 @@ class QStatusBar;
 namespace lm {
 
 class ClickLabel;
+class WakeUpSocket;
 class MessageBoxes;
 class RunController;
 class ShowFileCommands;
@@ -36,6 +38,7 @@ class ShowList;
 class Timer;
 class QtMessageBoxes;
 class frmFileLoad;
+class frmUrgent;
 
 // The control program's main window: the show list, the entry controls for the next item,
 // the show commands and the file commands, and below them the state of every display computer.
@@ -51,6 +54,10 @@ public:
         std::function<void(Timer&)> bindTimer;
         // Where the copy of the show list for --resume is kept. Empty: nowhere.
         std::filesystem::path stateFolder;
+        // When an urgent message ends. Null: the system's clock.
+        const WallClock* clock = nullptr;
+        // The UDP port where the displays' wake-ups arrive; 0: none taken, none sent.
+        int wakeUpPort = 0;
     };
     // How the program ends: the operator closed it (close box, menu), or the system ended it
     // (a signal, logout). A show the system ended is started again by --resume.
@@ -81,6 +88,12 @@ public:
     void mnuLMEnd_Click();
     // "表示させる": starts the show, or refuses it with a warning.
     void cmdDisplay_Click();
+    // The urgent message: the dialog, and ending the message that runs.
+    void mnuUrgentSay_Click();
+    void mnuUrgentEnd_Click();
+    // Sends an urgent message that runs for `minutes` (0: until it is ended); why not (the
+    // operator is not asked), or empty.
+    std::string sayUrgent(UrgentMessage message, int minutes);
 
     // Show files: the menu items and the buttons do the same. A load refills List1 from the
     // loaded list and clears the picture choice.
@@ -136,6 +149,11 @@ private:
     void centreOnScreen();
     // Answers are taken as soon as the file system reports them, besides the watchers' polls.
     void watchAnswers();
+    // The wake-ups over the network: the displays' come in, ours go to each display whose job
+    // was written.
+    void takeWakeUps(int port);
+    // Files of the Exchange folder that were written, as reported or woken up for.
+    void filesWritten(const QStringList& names);
 
     // RunView
     std::string movementText() const override;
@@ -148,6 +166,7 @@ private:
     void markStarterStopped() override;
     void setJobWriteProblem(const std::string& problem) override;
     void setWallCell(int display, const WallCell& cell) override;
+    void setUrgent(const std::optional<UrgentMessage>& message) override;
 
     // FileChooser, for the file commands: opens whichever chooser the window has at the moment,
     // since the program's own chooser window is made at its first use and goes at unload.
@@ -177,10 +196,13 @@ private:
     bool m_listChanging = false;
     std::unique_ptr<QtMessageBoxes> m_ownMessageBoxes;
     std::unique_ptr<frmFileLoad> m_ownChooser;
+    std::unique_ptr<frmUrgent> m_urgentDialog;
+    const WallClock& m_clock;
     ChooserVariables m_chooserVariables;
     double m_twipsPerPixel = 15.0;
     bool m_unloaded = false;
     std::unique_ptr<ControlPresence> m_presence;
+    WakeUpSocket* m_wakeUp = nullptr;
     std::unique_ptr<ControlState> m_state;
     // A show was started and the operator has not stopped it.
     bool m_showRunning = false;
@@ -240,6 +262,11 @@ private:
     QAction* mnuLMEnd = nullptr;
     QAction* mnuF1 = nullptr;
     QAction* mnuLMCEnd = nullptr;
+    QMenu* mnuUrgent = nullptr;
+    QAction* mnuUrgentSay = nullptr;
+    QAction* mnuUrgentEnd = nullptr;
+    // At the right end of the menu bar while an urgent message runs: until when.
+    QLabel* lblUrgent = nullptr;
 };
 
 } // namespace lm

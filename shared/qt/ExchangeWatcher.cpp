@@ -1,8 +1,11 @@
 #include "ExchangeWatcher.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QtGlobal>
 #include <array>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/inotify.h>
 #include <system_error>
@@ -32,9 +35,15 @@ ExchangeWatcher::ExchangeWatcher(std::filesystem::path workDir, QObject* parent)
     : QObject(parent), m_folder(std::move(workDir) / folderName) {
     m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_fd < 0) {
+        tell("inotify_init1", errno);
         return;
     }
-    m_workWatch = ::inotify_add_watch(m_fd, m_folder.parent_path().c_str(), workEvents);
+    const std::filesystem::path work = m_folder.parent_path();
+    m_workWatch = ::inotify_add_watch(m_fd, work.c_str(), workEvents);
+    if (m_workWatch < 0) {
+        const int error = errno;
+        tell(work.c_str(), error);
+    }
     m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &ExchangeWatcher::readEvents);
     watchFolder();
@@ -48,6 +57,11 @@ ExchangeWatcher::~ExchangeWatcher() {
 
 bool ExchangeWatcher::watchFolder() {
     const int watch = ::inotify_add_watch(m_fd, m_folder.c_str(), folderEvents);
+    const int error = errno;
+    // Missing or not a folder: it is watched when the working folder's watch says it is back.
+    if (watch < 0 && error != ENOENT && error != ENOTDIR) {
+        tell(m_folder.c_str(), error);
+    }
     if (watch == m_folderWatch) {
         return false;
     }
@@ -61,6 +75,18 @@ void ExchangeWatcher::dropFolderWatch() {
         ::inotify_rm_watch(m_fd, m_folderWatch);
         m_folderWatch = -1;
     }
+}
+
+void ExchangeWatcher::tell(const char* what, int error) {
+    if (!m_problem.isEmpty()) {
+        return;
+    }
+    m_problem =
+        QStringLiteral("the Exchange folder cannot be watched (%1: %2); changes are "
+                       "found by the polls alone")
+            .arg(QString::fromLocal8Bit(what), QString::fromLocal8Bit(std::strerror(error)));
+    std::fprintf(stderr, "%s: %s\n", qUtf8Printable(QCoreApplication::applicationName()),
+                 qUtf8Printable(m_problem));
 }
 
 void ExchangeWatcher::addEveryFile(QStringList& names) const {
@@ -78,6 +104,14 @@ void ExchangeWatcher::readEvents() {
     bool dropped = false;
     // Reports that do not fit come at the next pass of the event loop.
     const ssize_t length = ::read(m_fd, buffer.data(), buffer.size());
+    const int error = errno;
+    if (length < 0 && error != EAGAIN && error != EINTR) {
+        // It would only fail again at every pass of the event loop.
+        tell("read", error);
+        m_notifier->setEnabled(false);
+        dropFolderWatch();
+        return;
+    }
     for (ssize_t offset = 0; offset < length;) {
         const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + offset);
         offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);

@@ -31,6 +31,11 @@ public:
 
     // The Exchange folder itself is watched now.
     bool isWatching() const { return m_folderWatch >= 0; }
+    // Why the folder cannot be watched (the kernel refused a watch or its reports), empty when
+    // nothing went wrong. A "data" that is merely missing or not a folder is no problem: it is
+    // watched as soon as it is there. The programs then go on on their polls alone; the first
+    // problem is printed once on standard error.
+    const QString& problem() const { return m_problem; }
 
 signals:
     // The bare names of files in the Exchange folder, each once.
@@ -43,12 +48,14 @@ private:
     bool watchFolder();
     void dropFolderWatch();
     void addEveryFile(QStringList& names) const;
+    void tell(const char* what, int error);
 
     std::filesystem::path m_folder;
     int m_fd = -1;
     int m_workWatch = -1;
     int m_folderWatch = -1;
     QSocketNotifier* m_notifier = nullptr;
+    QString m_problem;
 };
 
 } // namespace lm

@@ -81,7 +81,29 @@ ControlWindow::ControlWindow(const XServer& server, const Program& program)
         return;
     }
     m_frame = m_xdo.windowGeometry(m_window);
-    m_menuBarHeight = m_frame.height() - (clientHeightTwips + wallHeightTwips) / twipsPerPixel;
+    // Where the client area begins, from the form itself: the label "ｺﾝﾋﾟｭｰﾀ" has a colour
+    // of its own, so a bar added above or below the form cannot move the clicks.
+    const QColor computerCyan(192, 255, 255);
+    const QPoint lblCon(120 + 1440, 6840 + 240);
+    QPoint found;
+    const bool controlWindow = m_xdo.windowName(m_window) == QStringLiteral("制御機　ミラトス");
+    waitUntil(
+        [&] {
+            const QImage shot = Screenshot::take(m_server).copy(m_frame);
+            for (int y = 0; y < shot.height() && found.isNull(); ++y) {
+                for (int x = 0; x < shot.width(); ++x) {
+                    if (shot.pixelColor(x, y) == computerCyan) {
+                        found = QPoint(x, y);
+                        break;
+                    }
+                }
+            }
+            return !found.isNull();
+        },
+        controlWindow ? 5000 : 0, 100);
+    m_menuBarHeight = found.isNull()
+                          ? m_frame.height() - (clientHeightTwips + wallHeightTwips) / twipsPerPixel
+                          : found.y() - lblCon.y() / twipsPerPixel;
 }
 
 QRect ControlWindow::rectOf(std::string_view control) const {

@@ -1,5 +1,6 @@
 #include "ControlWindow.h"
 #include "ExchangeFolder.h"
+#include "KeptScreenshot.h"
 #include "LineFile.h"
 #include "Program.h"
 #include "Screenshot.h"
@@ -168,6 +169,50 @@ private slots:
             QVERIFY(!fs::exists(exchange.jobPath(n)));
         }
         QVERIFY(control->isRunning());
+    }
+
+    // An alarm panel's script: `LMControl --say` puts the text on every screen at once over the
+    // running show, `--say-end` hands the wall back to the show.
+    void anUrgentMessageFromTheShellCoversEveryScreenAndHandsBack() {
+        lm::test::TempDir work;
+        const lm::ExchangeFolder exchange(work.path());
+        writeShow(work.path() / "show.txt");
+        XServer controlScreen;
+        QVERIFY2(controlScreen.isRunning(), qPrintable(controlScreen.error()));
+        std::vector<std::unique_ptr<VelistoOnScreen>> signs;
+        for (int n = 1; n <= 3; ++n) {
+            signs.push_back(std::make_unique<VelistoOnScreen>(work.path()));
+            QVERIFY2(signs.back()->start(n), qPrintable(signs.back()->error()));
+        }
+        Program control(QStringLiteral(LM_LMCONTROL_PATH), work.path(), controlScreen,
+                        {QStringLiteral("--start"), QStringLiteral("show.txt")});
+        QVERIFY2(waitUntil([&] { return jobHead(exchange, 1) == " 0 "; }, 20000, 50),
+                 qPrintable(control.output()));
+
+        const auto say = [&](const QStringList& arguments) {
+            QProcess shell;
+            shell.setProcessEnvironment(controlScreen.environment());
+            shell.setWorkingDirectory(QString::fromStdString(work.path().string()));
+            shell.start(QStringLiteral(LM_LMCONTROL_PATH), arguments);
+            return shell.waitForFinished(15000) && shell.exitCode() == 0;
+        };
+        QVERIFY(say({QStringLiteral("--say"), QStringLiteral("緊急のお知らせです"),
+                     QStringLiteral("--minutes"), QStringLiteral("5")}));
+        // Written before the reply: every screen has its job at once.
+        for (int n = 1; n <= 3; ++n) {
+            QCOMPARE(jobHead(exchange, n), std::string(" 9000 "));
+        }
+        for (std::size_t i = 0; i < signs.size(); ++i) {
+            QVERIFY(signs[i]->waitForColour(topStrip, QColor(255, 0, 0), 2000));
+            keptScreenshot(signs[i]->server(), QStringLiteral("urgent-%1").arg(i + 1));
+        }
+
+        QVERIFY(say({QStringLiteral("--say-end")}));
+        // The show goes on from the row display 1 had, two start paces later.
+        QVERIFY2(waitUntil([&] { return jobHead(exchange, 1) == " 0 "; }, 10000, 50),
+                 qPrintable(control.output()));
+        QVERIFY(signs.front()->waitForColour(topStrip, darkGreen, 3000));
+        QVERIFY(control.isRunning());
     }
 
     // A second LMControl on the same Exchange folder starts no controller of its own: on this

@@ -7,29 +7,31 @@
 
 namespace lm::test {
 
-// The clocks of a computer on the virtual clock: steady time is the virtual time (plus any time
-// the timers missed while a handler was held up), real time runs at a settable distance from it
-// (a step moves it), boot time gains what the computer slept, and the kernel's state of the
-// clock is whatever the test says.
+// The clocks of a program whose timers run on a virtual clock: steady time is the virtual
+// time, real time the same shifted by an offset (UTC µs), and the kernel's clock state is what
+// the test sets. A test may step the real-time clock, or hold a handler up: time then passes
+// on both clocks that the timers never saw.
 class VirtualWallClock : public WallClock {
 public:
-    // A real-time clock some day in 2026, so that instants look like those of a wall.
-    static constexpr std::int64_t startRealUs = 1'780'000'000'000'000;
+    static constexpr std::int64_t defaultRealUs = 1'765'000'000'000'000; // 2025-12-06
 
-    explicit VirtualWallClock(const VirtualClock& clock) : m_clock(clock) {}
+    explicit VirtualWallClock(const VirtualClock& clock, std::int64_t realAtZeroUs = defaultRealUs)
+        : m_clock(clock), m_realAtZeroUs(realAtZeroUs) {}
 
-    std::int64_t steadyUs() const override { return m_clock.now() * 1000 + heldUpUs; }
-    std::int64_t realUs() const override { return steadyUs() + realOffsetUs; }
-    std::int64_t bootUs() const override { return steadyUs() + sleptUs; }
-    ClockState state() const override { return kernelState; }
+    std::int64_t steadyUs() const override { return m_clock.now() * 1000 + m_heldUpUs; }
+    std::int64_t realUs() const override { return m_realAtZeroUs + steadyUs(); }
+    std::int64_t bootUs() const override { return steadyUs(); }
+    ClockState state() const override { return m_state; }
 
-    std::int64_t heldUpUs = 0;
-    std::int64_t realOffsetUs = startRealUs;
-    std::int64_t sleptUs = 0;
-    ClockState kernelState{true, 500};
+    void setState(ClockState state) { m_state = state; }
+    void stepReal(std::int64_t us) { m_realAtZeroUs += us; }
+    void holdUp(std::int64_t us) { m_heldUpUs += us; }
 
 private:
     const VirtualClock& m_clock;
+    std::int64_t m_realAtZeroUs = 0;
+    std::int64_t m_heldUpUs = 0;
+    ClockState m_state{true, 500};
 };
 
 } // namespace lm::test

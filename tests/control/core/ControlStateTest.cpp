@@ -16,7 +16,9 @@ namespace {
 namespace fs = std::filesystem;
 
 struct StateFixture : ::testing::Test {
-    ControlState::Settings settings{"速く", "左へ", false, true};
+    ControlState::Settings settings{
+        "速く", "左へ", false, true,
+        UrgentMessage{"非常口は右側です", "明るい黄色", "暗い赤", 1'765'000'000'000'000}};
 
     ItemTable table() const {
         ItemTable t;
@@ -49,6 +51,14 @@ TEST_F(StateFixture, AWrittenCopyReadsBackAsItWasAndStaysWholeOverManyWrites) {
         EXPECT_EQ(copy->items[static_cast<std::size_t>(r)], t.row(r)) << r;
     }
     EXPECT_EQ(copy->settings, settings);
+    // Without an urgent message, or one that runs until it is ended.
+    for (std::optional<UrgentMessage> urgent :
+         {std::optional<UrgentMessage>{},
+          std::optional(UrgentMessage{"迷子のお知らせ", "白", "明るい赤", std::nullopt})}) {
+        settings.urgent = urgent;
+        ASSERT_TRUE(state.write(t, settings));
+        EXPECT_EQ(ControlState(dir.path()).read(why)->settings, settings) << why;
+    }
 }
 
 // Every way a copy can be unreadable: nothing is restored, a line says why, and the copy is left

@@ -41,6 +41,9 @@ public:
     void setWallCell(int display, const WallCell& cell) override {
         cells.at(static_cast<std::size_t>(display)) = cell;
     }
+    void setUrgent(const std::optional<UrgentMessage>& message) override { urgent = message; }
+
+    std::optional<UrgentMessage> urgent;
 };
 
 } // namespace lm::test

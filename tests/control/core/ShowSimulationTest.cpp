@@ -20,6 +20,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
+#include <map>
 #include <memory>
 #include <random>
 #include <set>
@@ -262,7 +263,6 @@ TEST_F(ShowSimulation, AMixedShowPassesAlongEveryDisplayInOrder) {
     const std::int64_t median = sorted[sorted.size() / 2];
     RecordProperty("handOffMedianMs", static_cast<int>(median));
     RecordProperty("handOffMaxMs", static_cast<int>(sorted.back()));
-    EXPECT_GE(sorted.front(), 0);
 }
 
 TEST_F(ShowSimulation, TheFirstItemReachesDisplayNOnlyAfterItsWatcherIsOn) {
@@ -420,11 +420,6 @@ struct RandomShow {
         }
     }
 
-    bool faultFree() const {
-        return std::all_of(lives.begin() + 1, lives.end(), [](const auto& life) {
-            return life.size() == 1 && life[0].second == forever;
-        });
-    }
     bool aliveThroughout(int n, std::int64_t from, std::int64_t to) const {
         return std::any_of(lives[n].begin(), lives[n].end(),
                            [&](const auto& up) { return up.first <= from && to < up.second; });
@@ -445,14 +440,13 @@ struct JobWrite {
     std::int64_t time = 0;
     int display = 0;
     std::string bytes; // empty: the file was deleted
-    friend bool operator==(const JobWrite&, const JobWrite&) = default;
 };
 
-// One run of a random show, recording every job write, next answer and change of a display's
-// cell with its time, and when each watcher came on.
+// One run of a random show, recording every job write and every answer a display wrote, with
+// its time, and when each watcher came on.
 class ShowRun : public test::FakeRunView {
 public:
-    ShowRun(const RandomShow& show, bool passOver) : m_show(show) {
+    explicit ShowRun(const RandomShow& show) : m_show(show) {
         exchange.make();
         for (const ItemTable::Row& row : show.rows) {
             table.append(row);
@@ -460,7 +454,6 @@ public:
         speed = show.speed;
         movement = show.movement;
         repeat = show.repeat;
-        controller.setPassOver(passOver);
         for (int n = 0; n < RunController::timerCount; ++n) {
             clock.attach(controller.timer(n));
         }
@@ -508,13 +501,9 @@ public:
         clock.advanceTo(m_show.endMs);
     }
 
-    void setWallCell(int display, const WallCell& cell) override {
-        cells[display].emplace_back(clock.now(), cell.state);
-    }
-
     std::vector<JobWrite> jobs;
-    std::array<std::vector<Event>, displays + 1> reports; // next answers
-    std::array<std::vector<std::pair<std::int64_t, WallCell::State>>, displays + 1> cells;
+    std::array<std::vector<Event>, displays + 1> nextAnswers;
+    std::array<std::vector<Event>, displays + 1> endAnswers;
     std::array<std::int64_t, displays + 1> watcherOn{};
 
 private:
@@ -523,12 +512,19 @@ private:
         display->attach(clock, exchange);
         display->logic.timer2().setHandler([this, n, engine = &display->logic.engine()] {
             engine->Timer2_Timer();
-            std::string bytes =
-                lineFile::readBytes(exchange.answerPath(AnswerKind::Next, n)).value_or("");
-            if (bytes != lastReport[n] && !bytes.empty()) {
-                reports[n].push_back({clock.now(), static_cast<int>(numericValue(bytes))});
+            // Only the display writes its answers. A file's time is set back after each look,
+            // so that an answer of the same bytes shows as well.
+            for (const auto& [kind, answers] : {std::pair{AnswerKind::Next, &nextAnswers[n]},
+                                                std::pair{AnswerKind::End, &endAnswers[n]}}) {
+                const std::filesystem::path path = exchange.answerPath(kind, n);
+                const std::filesystem::file_time_type seen{};
+                std::error_code error;
+                if (std::filesystem::last_write_time(path, error) != seen && !error) {
+                    const std::string bytes = lineFile::readBytes(path).value_or("");
+                    answers->push_back({clock.now(), static_cast<int>(numericValue(bytes))});
+                    std::filesystem::last_write_time(path, seen, error);
+                }
             }
-            lastReport[n] = std::move(bytes);
         });
         display->logic.start(static_cast<std::int16_t>(n));
     }
@@ -542,21 +538,46 @@ private:
     RunController controller{table, dir.path(), *this, boxes};
     std::array<std::unique_ptr<SimulatedDisplay>, displays + 1> sims;
     std::array<std::string, displays + 1> lastJob;
-    std::array<std::string, displays + 1> lastReport;
 };
 
 struct ItemJob {
     std::int64_t time = 0;
     int row = 0;
-    AnswerDue due;
 };
 
-WallCell::State cellAt(const ShowRun& run, int n, std::int64_t t) {
-    WallCell::State state = WallCell::State::Absent;
-    for (const auto& [time, changed] : run.cells[n]) {
-        state = time <= t ? changed : state;
+// How long after its job each row's answer of each kind came, at the least, on displays that
+// lived through it: every display has the same width and words, so a row takes as long on each.
+// A job written again after its deletion is left out: the same row shown before may still answer.
+std::map<std::pair<AnswerKind, int>, std::int64_t> answerTimes(const RandomShow& show,
+                                                               const ShowRun& run) {
+    std::map<std::pair<AnswerKind, int>, std::int64_t> took;
+    std::array<std::vector<const JobWrite*>, displays + 1> writes;
+    for (const JobWrite& write : run.jobs) {
+        writes[write.display].push_back(&write);
     }
-    return state;
+    for (int n = 1; n <= displays; ++n) {
+        const auto& own = writes[n];
+        for (std::size_t k = 0; k < own.size(); ++k) {
+            if (own[k]->bytes.empty() || (k > 0 && own[k - 1]->bytes.empty())) {
+                continue;
+            }
+            const auto row = static_cast<int>(numericValue(lineFile::decode(own[k]->bytes)[0]));
+            const std::int64_t from = own[k]->time;
+            const std::int64_t until = k + 1 < own.size() ? own[k + 1]->time : RandomShow::forever;
+            for (const auto& [kind, answers] : {std::pair{AnswerKind::Next, &run.nextAnswers[n]},
+                                                std::pair{AnswerKind::End, &run.endAnswers[n]}}) {
+                const auto answer =
+                    std::find_if(answers->begin(), answers->end(), [&](const Event& a) {
+                        return a.item == row && a.time > from && a.time < until;
+                    });
+                if (answer != answers->end() && show.aliveThroughout(n, from, answer->time)) {
+                    auto& ms = took.try_emplace({kind, row}, RandomShow::forever).first->second;
+                    ms = std::min(ms, answer->time - from);
+                }
+            }
+        }
+    }
+    return took;
 }
 
 void checkShow(const RandomShow& show, const ShowRun& run) {
@@ -569,13 +590,12 @@ void checkShow(const RandomShow& show, const ShowRun& run) {
     std::array<std::vector<ItemJob>, displays + 1> jobs;
     for (const JobWrite& write : run.jobs) {
         const std::vector<std::string> lines = lineFile::decode(write.bytes);
-        JobLines job;
-        std::copy_n(lines.begin(), std::min(lines.size(), job.size()), job.begin());
-        const auto row = static_cast<int>(numericValue(job[jobLine::itemNumber]));
-        if (!write.bytes.empty() && row >= 0 && row < count) {
-            jobs[write.display].push_back({write.time, row, AnswerDue::of(job)});
+        const auto row = lines.empty() ? -1 : static_cast<int>(numericValue(lines[0]));
+        if (row >= 0 && row < count) {
+            jobs[write.display].push_back({write.time, row});
         }
     }
+    const auto took = answerTimes(show, run);
     const auto firstJob = [&](int n, std::int64_t after) {
         const auto job = std::find_if(jobs[n].begin(), jobs[n].end(),
                                       [&](const ItemJob& j) { return j.time > after; });
@@ -585,19 +605,20 @@ void checkShow(const RandomShow& show, const ShowRun& run) {
         EXPECT_EQ(jobs[1][k].row, static_cast<int>(k) % count) << "display 1, job " << k;
     }
     // An item is passed on in time: display 1 gets its next row, display n + 1 an item, by the
-    // moment it was due, the margin, a start pace and a poll, a tick of rounding and a watcher
-    // tick. The stall after a kill is written to LM_STALL_CSV when it names a file.
+    // moment the answer was due (as the displays that answered it took), the margin, a start
+    // pace and a poll, a tick of rounding and a watcher tick. The stall after a kill is written
+    // to LM_STALL_CSV when it names a file.
     std::ofstream stallCsv(std::getenv("LM_STALL_CSV") ? std::getenv("LM_STALL_CSV") : "",
                            std::ios::app);
     for (int n = 1; n <= displays; ++n) {
         const std::vector<ItemJob>& own = jobs[n];
         const int to = n == 1 ? 1 : n + 1;
         for (std::size_t k = 0; k < own.size() && to <= displays && !(still && n > 1); ++k) {
-            const auto due = n == 1 ? own[k].due.endMs : own[k].due.nextMs;
-            if (!due || (n == 1 && !show.repeat && own[k].row == count - 1)) {
+            const auto due = took.find({n == 1 ? AnswerKind::End : AnswerKind::Next, own[k].row});
+            if (due == took.end() || (n == 1 && !show.repeat && own[k].row == count - 1)) {
                 continue;
             }
-            const std::int64_t dueAt = own[k].time + *due;
+            const std::int64_t dueAt = own[k].time + due->second;
             const std::int64_t deadline = dueAt + DisplayWall::silenceMs + show.paceMs + 500;
             const bool cut = k + 1 < own.size() && own[k + 1].time < dueAt + 500;
             // Sent early by the still-picture rule, display n + 1 has the item already.
@@ -618,8 +639,9 @@ void checkShow(const RandomShow& show, const ShowRun& run) {
             }
         }
     }
-    // Display n gets the rows display n - 1 got, in their order, each once n - 1 reported it or
-    // while n - 1 was silent or absent. Watchers 2 to 4 send a still picture early.
+    // Display n gets the rows display n - 1 got, in their order. A display up since the show
+    // began is never passed over: it reported the row first. Watchers 2 to 4 send a still
+    // picture early.
     for (int n = 2; n <= displays && !still; ++n) {
         std::size_t from = 0;
         for (const ItemJob& job : jobs[n]) {
@@ -636,35 +658,15 @@ void checkShow(const RandomShow& show, const ShowRun& run) {
                 continue;
             }
             from = static_cast<std::size_t>(match - before.begin()) + 1;
-            const auto& said = run.reports[n - 1];
-            const auto& changes = run.cells[n - 1];
-            const auto gone = [](WallCell::State s) {
-                return s != WallCell::State::Idle && s != WallCell::State::Showing;
-            };
-            EXPECT_TRUE(early || gone(cellAt(run, n - 1, match->time)) ||
+            const auto& said = run.nextAnswers[n - 1];
+            EXPECT_TRUE(early || !show.aliveThroughout(n - 1, show.startAt, job.time) ||
                         std::any_of(said.begin(), said.end(),
                                     [&](const Event& e) {
                                         return e.item == job.row && e.time >= match->time &&
                                                e.time <= job.time;
-                                    }) ||
-                        std::any_of(changes.begin(), changes.end(),
-                                    [&](const auto& c) {
-                                        return c.first > match->time && c.first <= job.time &&
-                                               gone(c.second);
                                     }))
                 << "display " << n << " got row " << job.row << " at " << job.time
                 << " before display " << n - 1 << " reported it";
-        }
-    }
-    // Only a display that went away, or never answered the job it has, falls silent.
-    for (int n = 1; n <= displays; ++n) {
-        for (const auto& [time, state] : run.cells[n]) {
-            std::int64_t since = 0;
-            for (const JobWrite& w : run.jobs) {
-                since = w.display == n && w.time <= time ? w.time : since;
-            }
-            EXPECT_TRUE(state != WallCell::State::Silent || !show.aliveThroughout(n, since, time))
-                << "display " << n << " fell silent at " << time;
         }
     }
 }
@@ -672,24 +674,15 @@ void checkShow(const RandomShow& show, const ShowRun& run) {
 class ShowProperty : public ::testing::TestWithParam<int> {};
 
 // Several hundred random shows. LM_SHOW_SEED=<seed> with the filter Seeds/*/0 runs one alone.
-TEST_P(ShowProperty, TheWallGoesOnWhenDisplaysFailAndIsUnchangedWhenNoneDoes) {
+TEST_P(ShowProperty, TheWallGoesOnWhenDisplaysFail) {
     const char* first = std::getenv("LM_SHOW_SEED");
     const unsigned seed = (first ? static_cast<unsigned>(std::stoul(first)) : 20'240'613U) +
                           static_cast<unsigned>(GetParam());
     SCOPED_TRACE("seed " + std::to_string(seed));
     const RandomShow show(seed);
-    ShowRun run(show, true);
+    ShowRun run(show);
     run.run();
     checkShow(show, run);
-    if (show.faultFree()) {
-        // Every job byte for byte and at its tick, as the chain that waits for every display.
-        ShowRun waiting(show, false);
-        waiting.run();
-        const auto [mine, theirs] = std::mismatch(run.jobs.begin(), run.jobs.end(),
-                                                  waiting.jobs.begin(), waiting.jobs.end());
-        EXPECT_TRUE(mine == run.jobs.end() && theirs == waiting.jobs.end())
-            << "first difference at job write " << mine - run.jobs.begin();
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, ShowProperty, ::testing::Range(0, 300));

@@ -4,12 +4,14 @@
 #include "RunController.h"
 #include "ShowList.h"
 #include "VirtualClock.h"
+#include "VirtualWallClock.h"
 #include "WorkingFolder.h"
 #include "frmLMControl.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QtTest>
@@ -34,6 +36,7 @@ class ShowRunWindowTest : public QObject {
 private:
     std::unique_ptr<WorkingFolder> m_work;
     std::unique_ptr<VirtualClock> m_clock;
+    std::unique_ptr<VirtualWallClock> m_wallClock;
     FakeMessageBoxes m_boxes;
     FakeFileChooser m_chooser;
     std::unique_ptr<frmLMControl> m_window;
@@ -112,6 +115,7 @@ private:
             clock->attach(timer);
         };
         services.stateFolder = stateFolder();
+        services.clock = m_wallClock.get();
         m_window = std::make_unique<frmLMControl>(services);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -121,6 +125,7 @@ private slots:
     void init() {
         m_work = std::make_unique<WorkingFolder>();
         m_clock = std::make_unique<VirtualClock>();
+        m_wallClock = std::make_unique<VirtualWallClock>(*m_clock);
         m_boxes = FakeMessageBoxes{};
         openWindow();
     }
@@ -184,6 +189,116 @@ private slots:
         // Display 1 gets row 0 two start paces later, and only from a resumed show.
         m_clock->advance(2100);
         QCOMPARE(jobHead(1), resumed ? std::string(" 0 ") : std::string("<none>"));
+    }
+
+    // The urgent message from its dialog: refused in the list's words, sent to the displays that
+    // are there, shown in their cells and in a line until it ends.
+    void anUrgentMessageFromTheDialogRunsUntilItIsEnded() {
+        startTwoItemShow();
+        runWithPresence(2000);
+        control<QAction>("mnuUrgentSay")->trigger();
+        auto* dialog = m_window->findChild<QDialog*>(QStringLiteral("frmUrgent"));
+        QVERIFY(dialog != nullptr && dialog->isVisible());
+        const auto send = [&](const QString& text, int duration) {
+            dialog->findChild<QLineEdit*>(QStringLiteral("txtUrgent"))->setText(text);
+            dialog->findChild<QComboBox*>(QStringLiteral("ComboUTime"))->setCurrentIndex(duration);
+            QTest::mouseClick(dialog->findChild<QAbstractButton*>(QStringLiteral("cmdUrgentSend")),
+                              Qt::LeftButton);
+        };
+        auto* line = m_window->findChild<QLabel*>(QStringLiteral("lblUrgent"));
+
+        send(QStringLiteral("10€"), 0);
+        QCOMPARE(m_boxes.shown.size(), std::size_t{1});
+        QCOMPARE(m_boxes.shown[0].title, std::string("注意！"));
+        QVERIFY(line->isHidden());
+
+        send(QStringLiteral("火災です。避難して下さい"), 0); // one minute
+        QCOMPARE(m_boxes.shown.size(), std::size_t{1});
+        QCOMPARE(jobHead(2), std::string(" 9000 "));
+        QCOMPARE(job(2).at(8), std::string("火災です。避難して下さい"));
+        QCOMPARE(job(2).at(5), std::string("白"));
+        QCOMPARE(job(2).at(6), std::string("明るい赤"));
+        QVERIFY(!line->isHidden());
+        QVERIFY2(line->text().contains(QStringLiteral("まで")), qPrintable(line->text()));
+        QVERIFY(control<QLabel>("lblWall2")->text().contains(QStringLiteral("！")));
+        QVERIFY(control<QLabel>("lblWall1")->text().contains(QStringLiteral("－")));
+
+        // Its minute runs out: the show goes on.
+        runWithPresence(60'000);
+        QVERIFY(line->isHidden());
+        QVERIFY(m_window->runController().isShowRunning());
+
+        // Until it is ended, from the dialog.
+        send(QStringLiteral("迷子のお知らせ"), 3);
+        runWithPresence(120'000);
+        QVERIFY(line->text().contains(QStringLiteral("終わらせるまで")));
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>(QStringLiteral("cmdUrgentEnd")),
+                          Qt::LeftButton);
+        QVERIFY(line->isHidden());
+        QVERIFY(m_window->runController().isShowRunning());
+    }
+
+    // The marks of a cell beside its state: a clock that a neighbour on another computer cannot
+    // trust, and wake-ups that never came.
+    void cellsMarkWhatTheWallCannotRelyOn_data() {
+        QTest::addColumn<QString>("besideHost"); // display 3's computer; display 2 is on "pc-2"
+        QTest::addColumn<bool>("synchronised");
+        QTest::addColumn<int>("errorUs");
+        QTest::addColumn<bool>("wakeUpsHeard");
+        QTest::addColumn<QString>("marks");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("one computer shares its clock") << "pc-2" << false << 16000 << true << ""
+                                                       << "";
+        QTest::newRow("in step") << "pc-3" << true << 1500 << true << ""
+                                 << "";
+        QTest::newRow("not in step") << "pc-3" << false << 16000 << true << "△"
+                                     << "合っていません";
+        QTest::newRow("in step, imprecise") << "pc-3" << true << 5200 << true << "△"
+                                            << "推定 5.2 ms";
+        QTest::newRow("no wake-ups") << "pc-2" << true << 500 << false << "※"
+                                     << "ファイアウォール";
+        QTest::newRow("both") << "pc-3" << false << 0 << false << "△※"
+                              << "※";
+    }
+
+    void cellsMarkWhatTheWallCannotRelyOn() {
+        QFETCH(QString, besideHost);
+        QFETCH(bool, synchronised);
+        QFETCH(int, errorUs);
+        QFETCH(bool, wakeUpsHeard);
+        QFETCH(QString, marks);
+        QFETCH(QString, tip);
+        m_window->runController().setWakeUpsHeard([&](int) { return wakeUpsHeard; });
+        const auto presence = [&](int n, const std::string& host, ClockState clock) {
+            SignOfLife life;
+            life.host = host;
+            life.port = 47600 + n;
+            life.clock = clock;
+            QVERIFY(exchange().writePresence(n, life));
+            fs::last_write_time(exchange().presencePath(n),
+                                fs::file_time_type(std::chrono::milliseconds(m_clock->now())));
+        };
+        startTwoItemShow();
+        // Display 1 is absent: display 2 has the item, and watcher 3 is on after 4 s.
+        for (int t = 0; t < 10; ++t) {
+            presence(2, "pc-2", {synchronised, errorUs});
+            presence(3, besideHost.toStdString(), {true, 100});
+            m_clock->advance(500);
+        }
+        // Display 2 answers twice: its answers arrive, whatever became of its wake-ups.
+        for (const int row : {0, 1}) {
+            QVERIFY(exchange().writeAnswer(2, AnswerKind::Next, itemNumberLine(row)));
+            m_clock->advance(200);
+        }
+        const auto* cell = control<QLabel>("lblWall2");
+        // The marks take the place of the line number.
+        QVERIFY2(marks.isEmpty() ? cell->text().startsWith(QStringLiteral("2▶")) &&
+                                       cell->text().back().isDigit()
+                                 : cell->text() == QStringLiteral("2▶") + marks,
+                 qPrintable(cell->text()));
+        QVERIFY2(tip.isEmpty() ? !cell->toolTip().contains(QLatin1Char('\n'))
+                               : cell->toolTip().contains(tip),
+                 qPrintable(cell->toolTip()));
     }
 
     void aRefusedStartWarnsAndWritesNoJob_data() {

@@ -339,9 +339,16 @@ private slots:
     void theMenusHoldTheirItemsAndSeparators() {
         start();
         const QList<QAction*> bar = m_window->menuBar()->actions();
-        QCOMPARE(bar.size(), 2);
+        QCOMPARE(bar.size(), 3);
         QCOMPARE(bar[0]->text(), QStringLiteral("ファイル"));
         QCOMPARE(bar[1]->text(), QStringLiteral("終了"));
+        // The urgent message's menu comes after the two of old, which stay where they were.
+        QCOMPARE(bar[2]->text(), QStringLiteral("緊急表示"));
+        const QList<QAction*> urgent = control<QMenu>("mnuUrgent")->actions();
+        QCOMPARE(urgent.size(), 2);
+        QCOMPARE(urgent[0]->objectName(), QStringLiteral("mnuUrgentSay"));
+        QCOMPARE(urgent[1]->objectName(), QStringLiteral("mnuUrgentEnd"));
+        QVERIFY(!urgent[1]->isEnabled());
 
         const QList<QAction*> file = control<QMenu>("mnuFile")->actions();
         QCOMPARE(file.size(), 3);

@@ -95,11 +95,11 @@ TEST_P(TickInstantTest, TicksCountFromTheInstantWhenItCanBeTrusted) {
     const TickRow& row = GetParam();
     const Item& item = row.item;
     const std::int64_t interval = item.intervalMs;
-    wallClock.kernelState = row.ownClock;
+    wallClock.setState(row.ownClock);
     confirm();
     clock.advanceTo(1000);
     if (row.stepped) {
-        wallClock.realOffsetUs += 300'000;
+        wallClock.stepReal(300'000);
         logic.refreshPresence();
     }
     if (row.sequenceUsed) {
@@ -123,7 +123,7 @@ TEST_P(TickInstantTest, TicksCountFromTheInstantWhenItCanBeTrusted) {
     const std::int64_t watchFrom = row.heldUpMs > 0 ? 250 : 0;
     if (row.heldUpMs > 0) {
         clock.advanceTo(arrival + watchFrom);
-        wallClock.heldUpUs = row.heldUpMs * 1000;
+        wallClock.holdUp(row.heldUpMs * 1000);
     }
     const auto nextPath = exchange.answerPath(AnswerKind::Next, 7);
     ASSERT_TRUE(clock.advanceUntil([&] { return std::filesystem::exists(nextPath); }, 5000));

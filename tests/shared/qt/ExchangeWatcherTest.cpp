@@ -37,6 +37,7 @@ private slots:
             std::ofstream(data) << "a file";
         }
         ExchangeWatcher watcher(work.path());
+        QVERIFY2(watcher.problem().isEmpty(), qPrintable(watcher.problem()));
         QStringList reported;
         connect(&watcher, &ExchangeWatcher::filesChanged, this,
                 [&](const QStringList& names) { reported << names; });
@@ -72,6 +73,23 @@ private slots:
         fs::remove(data / "LMPNext1.ans");
         QTest::qWait(50);
         QCOMPARE(reported, QStringList{QStringLiteral("LMData3.ini")});
+    }
+
+    // A watch the kernel refuses is said once, and the folder is left to the polls.
+    void aWatchThatCannotBeSetIsSaidOnce() {
+        TempDir work;
+        const fs::path data = work.path() / "data";
+        fs::create_directory_symlink("data", data); // a loop: ELOOP
+        ExchangeWatcher watcher(work.path());
+        QVERIFY(!watcher.isWatching());
+        QVERIFY2(watcher.problem().contains(QStringLiteral("cannot be watched")),
+                 qPrintable(watcher.problem()));
+        const QString first = watcher.problem();
+        // The working folder's reports make it try again; it says nothing new.
+        fs::create_directory(work.path() / "other");
+        fs::rename(work.path() / "other", work.path() / "other2");
+        QTest::qWait(50);
+        QCOMPARE(watcher.problem(), first);
     }
 };
 
