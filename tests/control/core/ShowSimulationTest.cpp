@@ -263,6 +263,15 @@ TEST_F(ShowSimulation, AMixedShowPassesAlongEveryDisplayInOrder) {
     const std::int64_t median = sorted[sorted.size() / 2];
     RecordProperty("handOffMedianMs", static_cast<int>(median));
     RecordProperty("handOffMaxMs", static_cast<int>(sorted.back()));
+    // Whatever each hand-off took, display n answers an item exactly its ticks after display
+    // n - 1: the text after 12 ticks of 100 ms, the moving picture after 10 of 300 ms.
+    for (int n = 2; n <= displays; ++n) {
+        for (const auto& [k, paceMs] : {std::pair{0U, 1200}, std::pair{1U, 3000}}) {
+            EXPECT_EQ(display(n).nextAnswers.at(k).time - display(n - 1).nextAnswers.at(k).time,
+                      paceMs)
+                << "display " << n << ", item " << k;
+        }
+    }
 }
 
 TEST_F(ShowSimulation, TheFirstItemReachesDisplayNOnlyAfterItsWatcherIsOn) {
