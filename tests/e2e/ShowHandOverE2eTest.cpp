@@ -253,6 +253,7 @@ private slots:
         const std::vector<QStringList> one = traceOf(work.path() / "1");
         const std::vector<QStringList> two = traceOf(work.path() / "2");
         QStringList offsets;
+        std::vector<double> handlerOffsets;
         for (int row = 0; row < 5; ++row) {
             const QString head = QString::number(row);
             const QStringList first = lineOf(one, "tick", head);
@@ -270,9 +271,10 @@ private slots:
                            .arg(row)
                            .arg(offsetMs(4), 0, 'f', 3)
                            .arg(offsetMs(5), 0, 'f', 3);
-            // The handlers themselves: a loaded machine may hold one up by some ms (below).
-            QVERIFY2(std::abs(offsetMs(4)) <= 5.0 && std::abs(offsetMs(5)) <= 20.0,
+            // The handlers themselves within a tick; most within a few ms (below).
+            QVERIFY2(std::abs(offsetMs(4)) <= 5.0 && std::abs(offsetMs(5)) < 100.0,
                      qPrintable(offsets.join(QStringLiteral("; "))));
+            handlerOffsets.push_back(std::abs(offsetMs(5)));
         }
         // Every tick painted (not replayed) ran within a few ms of its deadline, never before.
         std::vector<double> late;
@@ -290,6 +292,7 @@ private slots:
               "%.3f ms",
               late.size(), percentile(late, 0.0), percentile(late, 0.5), percentile(late, 0.9),
               percentile(late, 1.0));
+        QVERIFY(percentile(handlerOffsets, 0.5) <= 5.0);
         QVERIFY(percentile(late, 0.0) >= -0.1 && percentile(late, 0.5) <= 3.0 &&
                 percentile(late, 0.9) <= 5.0);
     }

@@ -47,6 +47,8 @@ QString SshShare::missing() {
         lacking << (tool(name).isEmpty() ? QString(name) : QString());
     }
     lacking << (::access("/dev/fuse", R_OK | W_OK) != 0 ? "/dev/fuse" : "");
+    // sshd will not start without it; made here when the test may.
+    lacking << (QDir().mkpath("/run/sshd") ? "" : "/run/sshd");
     lacking.removeAll(QString());
     return lacking.join(", ");
 }
@@ -62,7 +64,6 @@ SshShare::SshShare() {
         }
     }
     m_port = freePort();
-    QDir().mkpath("/run/sshd"); // sshd will not start without it
     dieWithParent(m_sshd);
     m_sshd.setProcessChannelMode(QProcess::MergedChannels);
     m_sshd.start(tool("sshd"), {"-D", "-e", "-p", QString::number(m_port), "-h",

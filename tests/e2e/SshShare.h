@@ -14,7 +14,7 @@ class SshShare {
 public:
     SshShare();
     ~SshShare();
-    // What this machine lacks for a share; empty when nothing.
+    // What this machine lacks for a share (makes sshd's /run/sshd); empty when nothing.
     static QString missing();
     // Mounts the folder at the mount point (made when missing); false, see error(), on failure.
     bool mount(const std::filesystem::path& folder, const std::filesystem::path& mountPoint);
