@@ -41,19 +41,33 @@ bool WakeUpGate::take(std::string_view name, const std::string& source) {
     return true;
 }
 
+std::int64_t WakeUpGate::waitFor(const std::string& name, std::int64_t nowUs) const {
+    const auto last = m_lastPollUs.find(name);
+    return last == m_lastPollUs.end() ? 0 : std::max<std::int64_t>(last->second + gapUs - nowUs, 0);
+}
+
 std::optional<std::int64_t> WakeUpGate::waitUs(std::int64_t nowUs) const {
-    if (m_pending.empty()) {
-        return std::nullopt;
+    std::optional<std::int64_t> first;
+    for (const std::string& name : m_pending) {
+        const std::int64_t wait = waitFor(name, nowUs);
+        first = first ? std::min(*first, wait) : wait;
     }
-    return m_lastPollUs ? std::max<std::int64_t>(*m_lastPollUs + gapUs - nowUs, 0) : 0;
+    return first;
 }
 
 std::vector<std::string> WakeUpGate::poll(std::int64_t nowUs) {
-    if (waitUs(nowUs) != 0) {
-        return {};
+    std::vector<std::string> due;
+    std::vector<std::string> owed;
+    for (std::string& name : m_pending) {
+        if (waitFor(name, nowUs) == 0) {
+            m_lastPollUs[name] = nowUs;
+            due.push_back(std::move(name));
+        } else {
+            owed.push_back(std::move(name));
+        }
     }
-    m_lastPollUs = nowUs;
-    return std::exchange(m_pending, {});
+    m_pending = std::move(owed);
+    return due;
 }
 
 std::optional<std::string> WakeUpGate::sourceOf(int writer) const {

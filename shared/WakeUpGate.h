@@ -11,9 +11,11 @@
 namespace lm {
 
 // What a program lets through of the wake-ups it receives. Only the names of its own files
-// count, and all senders together cause at most one extra poll per 20 ms: a wake-up inside
-// that gap is not lost but owed, and its poll runs when the gap has passed. Times are steady
-// µs, given by the caller.
+// count, and each of them causes at most one extra poll per 20 ms, whoever sends the
+// wake-ups: a wake-up inside that gap is not lost but owed, and its poll runs when the gap has
+// passed. A poll reads only the file named, and a program reads at most 17 files, so a flood
+// costs at most that many small reads per 20 ms; the displays of a wall, whose answers come at
+// the same instants, are each read at once. Times are steady µs, given by the caller.
 class WakeUpGate {
 public:
     // Who writes a file this program reads: display n for its answers, 0 for the control
@@ -31,11 +33,11 @@ public:
     // A parsed wake-up for `name` from the address `source`. True when it names one of this
     // program's files: a poll is then pending.
     bool take(std::string_view name, const std::string& source);
-    // How long the pending poll must still wait at nowUs (0: it may run now); nothing when
-    // none is pending.
+    // How long the first pending poll must still wait at nowUs (0: it may run now); nothing
+    // when none is pending.
     std::optional<std::int64_t> waitUs(std::int64_t nowUs) const;
-    // The names the pending poll is for, each once, when it may run at nowUs: it then counts
-    // as run. Empty while none is pending or it is not yet due.
+    // The pending names whose poll may run at nowUs, each once: they then count as polled.
+    // Empty while none is pending or due.
     std::vector<std::string> poll(std::int64_t nowUs);
 
     // The address the last valid wake-up from that writer came from: send back there first.
@@ -44,8 +46,11 @@ public:
     bool heardFrom(int writer) const { return m_sources.contains(writer); }
 
 private:
+    // How long the poll of this name must still wait at nowUs.
+    std::int64_t waitFor(const std::string& name, std::int64_t nowUs) const;
+
     Writer m_writer;
-    std::optional<std::int64_t> m_lastPollUs;
+    std::map<std::string, std::int64_t> m_lastPollUs;
     std::vector<std::string> m_pending;
     std::map<int, std::string> m_sources;
 };

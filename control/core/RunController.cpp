@@ -693,7 +693,7 @@ WriteStatus RunController::writeJob(int n, const JobLines& lines) {
     const WriteStatus status = m_exchange.writeJob(n, lines);
     m_jobWrites.at(static_cast<std::size_t>(n)) = status;
     if (status == WriteStatus::Ok && m_jobWritten) {
-        m_jobWritten(n);
+        m_jobWritten(n, lines[jobLine::itemNumber]);
     }
     return status;
 }

@@ -121,11 +121,10 @@ public:
     // A show runs: some of its timers are on.
     bool isShowRunning() const;
 
-    // Called after each job file written whole, with the display number: the window wakes that
-    // display over the network.
-    void setJobWritten(std::function<void(int display)> written) {
-        m_jobWritten = std::move(written);
-    }
+    // Called after each job file written whole, with the display number and the job's line 1:
+    // the window wakes that display over the network.
+    using JobWritten = std::function<void(int display, const std::string& head)>;
+    void setJobWritten(JobWritten written) { m_jobWritten = std::move(written); }
     // Whether a wake-up of display n ever arrived; unset: the program takes none, and no cell
     // says anything of them.
     void setWakeUpsHeard(std::function<bool(int display)> heard) {
@@ -247,7 +246,7 @@ private:
     MessageBoxes& m_boxes;
     const WallClock& m_clock;
     std::optional<UrgentRun> m_urgent;
-    std::function<void(int)> m_jobWritten;
+    JobWritten m_jobWritten;
     std::function<bool(int)> m_wakeUpsHeard;
     // Display 1 gets its first row at watcher 1's first tick, whatever the row.
     bool m_firstRowDue = false;

@@ -4,6 +4,7 @@
 #include "ExchangeFolder.h"
 #include "ExchangeWatcher.h"
 #include "JapaneseFont.h"
+#include "JobTrace.h"
 #include "QtMessageBoxes.h"
 #include "QtTimer.h"
 #include "RunController.h"
@@ -458,6 +459,17 @@ void frmLMControl::Form_Load() {
     if (m_services.wakeUpPort != 0) {
         takeWakeUps(m_services.wakeUpPort);
     }
+    m_jobTrace = JobTrace::fromEnvironment();
+    m_run->setJobWritten([this](int n, const std::string& head) {
+        if (m_jobTrace) {
+            m_jobTrace->written(n, head, m_clock.realUs());
+        }
+        const std::optional<SignOfLife>& life = m_run->displayLife(n);
+        if (m_wakeUp != nullptr && life && life->port != 0) {
+            m_wakeUp->send(n, life->addresses, life->port,
+                           m_run->exchange().jobPath(n).filename().string());
+        }
+    });
     m_presence->start();
     if (!m_services.stateFolder.empty()) {
         m_state = std::make_unique<ControlState>(m_services.stateFolder);
@@ -493,13 +505,7 @@ void frmLMControl::takeWakeUps(int port) {
     m_wakeUp = new WakeUpSocket(port, WakeUpGate::controlAnswers(), this);
     connect(m_wakeUp, &WakeUpSocket::filesChanged, this, &frmLMControl::filesWritten);
     m_presence->setWakeUp(m_wakeUp->port(), m_wakeUp->addresses());
-    m_run->setJobWritten([this](int n) {
-        const std::optional<SignOfLife>& life = m_run->displayLife(n);
-        if (life && life->port != 0) {
-            m_wakeUp->send(n, life->addresses, life->port,
-                           m_run->exchange().jobPath(n).filename().string());
-        }
-    });
+
     if (m_wakeUp->port() != 0) {
         m_run->setWakeUpsHeard([this](int n) { return m_wakeUp->gate().heardFrom(n); });
     }

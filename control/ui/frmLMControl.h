@@ -30,6 +30,7 @@ class QStatusBar;
 namespace lm {
 
 class ClickLabel;
+class JobTrace;
 class WakeUpSocket;
 class MessageBoxes;
 class RunController;
@@ -203,6 +204,7 @@ private:
     bool m_unloaded = false;
     std::unique_ptr<ControlPresence> m_presence;
     WakeUpSocket* m_wakeUp = nullptr;
+    std::unique_ptr<JobTrace> m_jobTrace;
     std::unique_ptr<ControlState> m_state;
     // A show was started and the operator has not stopped it.
     bool m_showRunning = false;

@@ -101,11 +101,22 @@ void JobPoller::WriteNextAnswer(std::int64_t atUs, const ClockState& clock) cons
     // Complete before the answer: the control program reads it as soon as it sees the answer.
     (void)folder.writeInstant(folder.nextInstantPath(m_LMNumber), instant);
     // A failed answer is lost without notice; the control program waits for the next one.
-    (void)folder.writeAnswer(m_LMNumber, AnswerKind::Next, m_LMJobLine[jobLine::itemNumber]);
+    if (folder.writeAnswer(m_LMNumber, AnswerKind::Next, m_LMJobLine[jobLine::itemNumber])) {
+        answered(folder, AnswerKind::Next);
+    }
 }
 
 void JobPoller::WriteEndAnswer() const {
-    (void)exchange().writeAnswer(m_LMNumber, AnswerKind::End, m_LMJobLine[jobLine::itemNumber]);
+    const ExchangeFolder folder = exchange();
+    if (folder.writeAnswer(m_LMNumber, AnswerKind::End, m_LMJobLine[jobLine::itemNumber])) {
+        answered(folder, AnswerKind::End);
+    }
+}
+
+void JobPoller::answered(const ExchangeFolder& folder, AnswerKind kind) const {
+    if (m_answerWritten) {
+        m_answerWritten(folder.answerPath(kind, m_LMNumber).filename().string());
+    }
 }
 
 void JobPoller::WritePresence(const ClockState& clock) {
@@ -115,6 +126,8 @@ void JobPoller::WritePresence(const ClockState& clock) {
     life.pid = static_cast<long>(::getpid());
     life.beat = ++m_beat;
     life.clock = clock;
+    life.port = m_wakeUpPort;
+    life.addresses = m_wakeUpAddresses;
     (void)exchange().writePresence(m_LMNumber, life);
 }
 

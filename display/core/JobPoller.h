@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace lm {
 
@@ -32,6 +33,15 @@ public:
     bool jobIsFromBeforeStart() const { return m_jobFromBeforeStart; }
     std::int16_t LMNumber() const { return m_LMNumber; }
     void setJobStarter(JobStarter starter) { m_startJob = std::move(starter); }
+    // Called with the bare name of each answer written, for the wake-up of the control program.
+    void setAnswerWritten(std::function<void(const std::string& name)> written) {
+        m_answerWritten = std::move(written);
+    }
+    // Where this display takes wake-ups, said in its presence file from the next refresh.
+    void setWakeUp(int port, std::vector<std::string> addresses) {
+        m_wakeUpPort = port;
+        m_wakeUpAddresses = std::move(addresses);
+    }
 
     // One poll: a job starts when its line 1 is new or reads -1.
     void Timer3_Timer();
@@ -59,11 +69,15 @@ public:
 
 private:
     ExchangeFolder exchange() const;
+    void answered(const ExchangeFolder& folder, AnswerKind kind) const;
 
     std::filesystem::path m_workDir;
     std::string m_host;
     std::string m_bootId;
     std::uint64_t m_beat = 0;
+    int m_wakeUpPort = 0;
+    std::vector<std::string> m_wakeUpAddresses;
+    std::function<void(const std::string&)> m_answerWritten;
     std::int16_t m_LMNumber = 0;
     JobLines m_LMJobLine{};
     std::string m_LastJobHead;

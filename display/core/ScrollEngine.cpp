@@ -108,11 +108,12 @@ void ScrollEngine::runDueTicks(bool next) {
         next = false;
         const std::int64_t k = m_schedule.take();
         m_answered = {};
+        m_answeredUs = 0;
         tick(mode);
         if (m_trace != nullptr) {
             const bool replayed = m_timer2.isActive() && m_schedule.nextIsDue(nowUs);
             m_trace->tick({m_poller.LMNumber(), trimmed(m_poller.LMJobLine()[jobLine::itemNumber]),
-                           k, m_schedule.realAt(k), actualUs, replayed, m_answered});
+                           k, m_schedule.realAt(k), actualUs, replayed, m_answered, m_answeredUs});
         }
     }
     if (m_timer2.isActive()) {
@@ -126,11 +127,13 @@ void ScrollEngine::runDueTicks(bool next) {
 void ScrollEngine::answerNext() {
     m_poller.WriteNextAnswer(m_schedule.realAt(m_schedule.done()), m_watch.state());
     m_answered = "next";
+    m_answeredUs = m_trace != nullptr ? m_watch.clock().realUs() : 0;
 }
 
 void ScrollEngine::answerEnd() {
     m_poller.WriteEndAnswer();
     m_answered = m_answered.empty() ? "end" : "next+end";
+    m_answeredUs = m_trace != nullptr ? m_watch.clock().realUs() : 0;
 }
 
 void ScrollEngine::startText() {

@@ -102,6 +102,7 @@ private:
     TickTrace* m_trace = nullptr;
     // What the tick running now answered, for the trace.
     std::string_view m_answered;
+    std::int64_t m_answeredUs = 0;
     std::function<void()> m_onEnd;
     std::function<void()> m_onMoved;
 

@@ -15,9 +15,10 @@ public:
         std::string_view head;
         std::int64_t k = 0; // the tick's number, counted from the item's start
         std::int64_t scheduledUs = 0;
-        std::int64_t actualUs = 0; // when its handler ran
-        bool replayed = false;     // run to catch up, never painted
-        std::string_view answer;   // "next", "end" or empty
+        std::int64_t actualUs = 0;   // when its handler ran
+        bool replayed = false;       // run to catch up, never painted
+        std::string_view answer;     // "next", "end" or empty
+        std::int64_t answeredUs = 0; // when its last answer was written whole; 0: none
     };
     struct Start {
         int display = 0;

@@ -19,10 +19,14 @@ TickTraceFile::~TickTraceFile() {
 }
 
 void TickTraceFile::tick(const Tick& tick) {
-    std::fprintf(m_file, "tick\t%d\t%.*s\t%" PRId64 "\t%" PRId64 "\t%" PRId64 "\t%s\t%.*s\n",
+    std::fprintf(m_file, "tick\t%d\t%.*s\t%" PRId64 "\t%" PRId64 "\t%" PRId64 "\t%s\t%.*s",
                  tick.display, static_cast<int>(tick.head.size()), tick.head.data(), tick.k,
                  tick.scheduledUs, tick.actualUs, tick.replayed ? "replayed" : "live",
                  static_cast<int>(tick.answer.size()), tick.answer.data());
+    if (tick.answeredUs != 0) {
+        std::fprintf(m_file, "\t%" PRId64, tick.answeredUs);
+    }
+    std::fputc('\n', m_file);
 }
 
 void TickTraceFile::started(const Start& start) {

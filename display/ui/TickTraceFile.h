@@ -10,7 +10,8 @@ namespace lm {
 
 // The trace of LMSIGN_TICK_TRACE: one line per movement tick and per job start, appended to the
 // file through a buffer that is written out once per handler. Tab-separated:
-//   tick  <display> <head> <k> <scheduled µs> <handler µs> live|replayed [next|end|next+end]
+//   tick  <display> <head> <k> <scheduled µs> <handler µs> live|replayed [next|end|next+end
+//         <answer written µs>]
 //   start <display> <head> instant|arrival <instant µs or -> <handler µs> <why>
 class TickTraceFile : public TickTrace {
 public:

@@ -11,6 +11,8 @@
 #include "TickTraceFile.h"
 #include "Twips.h"
 #include "Vocabulary.h"
+#include "WakeUpPorts.h"
+#include "WakeUpSocket.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -19,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <cmath>
 #include <system_error>
 
@@ -60,13 +63,11 @@ Velisto::Velisto(std::filesystem::path workDir, QScreen* monitor, RememberedNumb
     Form_Load();
     m_trace = TickTraceFile::fromEnvironment();
     m_logic.setTickTrace(m_trace.get());
+    std::error_code error;
+    // The program never changes its working folder.
+    m_workDir = workDir.empty() ? std::filesystem::current_path(error) : workDir;
     if (ExchangeWatcher::wanted()) {
-        std::error_code error;
-        if (workDir.empty()) {
-            // The program never changes its working folder.
-            workDir = std::filesystem::current_path(error);
-        }
-        m_watcher = std::make_unique<ExchangeWatcher>(workDir);
+        m_watcher = std::make_unique<ExchangeWatcher>(m_workDir);
         connect(m_watcher.get(), &ExchangeWatcher::filesChanged, this,
                 [this](const QStringList& names) {
                     std::vector<std::string> files;
@@ -214,11 +215,43 @@ void Velisto::Command1_Click() {
 
 void Velisto::confirm(std::int16_t number) {
     m_frame1->hide();
+    if (m_wakeUpBase != 0 && number >= 1 && number <= vocabulary::maxDisplays) {
+        takeWakeUps(number);
+    }
     m_logic.start(number);
     m_command3->hide();
     const QString numberCaption = fromStd(numberText(number));
     setWindowTitle(windowCaption + QLatin1Char(' ') + numberCaption);
     m_lblLM1->setCaption(numberCaption);
+}
+
+void Velisto::takeWakeUps(std::int16_t number) {
+    m_wakeUp = new WakeUpSocket(WakeUpPorts{m_wakeUpBase}.display(number),
+                                WakeUpGate::displayJob(number), this);
+    connect(m_wakeUp, &WakeUpSocket::filesChanged, this, [this](const QStringList& names) {
+        std::vector<std::string> files;
+        for (const QString& name : names) {
+            files.push_back(name.toStdString());
+        }
+        m_logic.exchangeFilesChanged(files);
+    });
+    m_logic.poller().setWakeUp(m_wakeUp->port(), m_wakeUp->addresses());
+    m_logic.poller().setAnswerWritten([this](const std::string& name) {
+        // Where the control program takes them, as its sign of life says now.
+        const std::optional<SignOfLife> control = ExchangeFolder(m_workDir).controlLife();
+        if (control && control->port != 0) {
+            m_wakeUp->send(0, control->addresses, control->port, name);
+        }
+    });
+    // A network that comes up after the display (a start at login) is taken when it is there.
+    auto* refresh = new QTimer(this);
+    refresh->setInterval(5000);
+    connect(refresh, &QTimer::timeout, this, [this] {
+        if (m_wakeUp->refresh()) {
+            m_logic.poller().setWakeUp(m_wakeUp->port(), m_wakeUp->addresses());
+        }
+    });
+    refresh->start();
 }
 
 void Velisto::Command2_Click() {

@@ -26,6 +26,7 @@ class RememberedNumbers;
 class SignGlide;
 class SignLabel;
 class TickTraceFile;
+class WakeUpSocket;
 
 // The sign window: full screen on its monitor, it asks for the display number in its panel
 // Frame1 and from then on shows what the job files of its number ask for.
@@ -39,6 +40,9 @@ public:
     ~Velisto() override;
 
     DisplayLogic& logic() { return m_logic; }
+    // Wake-ups over the network from the start on: display n takes them on base + n and sends
+    // its own to the control program. 0: none (the default).
+    void setWakeUpBase(int base) { m_wakeUpBase = base; }
     // Smooth motion: the sign glides between movement ticks at the monitor's refresh rate.
     // Off by default: the sign moves one step per tick.
     void setSmoothMotion(bool on);
@@ -90,6 +94,10 @@ private:
     std::unique_ptr<ExchangeWatcher> m_watcher;
     // Where LMSIGN_TICK_TRACE asks the ticks to be told; usually none.
     std::unique_ptr<TickTraceFile> m_trace;
+    std::filesystem::path m_workDir;
+    int m_wakeUpBase = 0;
+    WakeUpSocket* m_wakeUp = nullptr;
+    void takeWakeUps(std::int16_t number);
 
     double m_STwips = 15.0;
     int m_FormFlag = 0;

@@ -2,6 +2,7 @@
 
 #include "Monitors.h"
 #include "NumberText.h"
+#include "WakeUpPorts.h"
 
 #include <QRegularExpression>
 
@@ -23,11 +24,27 @@ VelistoOptions::VelistoOptions()
       m_listScreensOption(QStringLiteral("list-screens"),
                           QStringLiteral("Print one line per monitor, from the left: position, "
                                          "name, geometry and remembered number (- for none), "
-                                         "separated by tabs.")) {
+                                         "separated by tabs.")),
+      m_portBaseOption(QStringLiteral("port-base"),
+                       QStringLiteral("The UDP ports where the wake-ups arrive: display n takes "
+                                      "N + n (N from %1 to %2). Default: LMSIGN_PORT_BASE, or "
+                                      "%3.")
+                           .arg(WakeUpPorts::minBase)
+                           .arg(WakeUpPorts::maxBase)
+                           .arg(WakeUpPorts::defaultBase),
+                       QStringLiteral("N")) {
     m_parser.setApplicationDescription(
         QStringLiteral("The display program of the scrolling message sign."));
     m_parser.addHelpOption();
-    m_parser.addOptions({m_screenOption, m_numberOption, m_smoothOption, m_listScreensOption});
+    m_parser.addOptions(
+        {m_screenOption, m_numberOption, m_smoothOption, m_listScreensOption, m_portBaseOption});
+}
+
+std::optional<std::string> VelistoOptions::portBase() const {
+    if (!m_parser.isSet(m_portBaseOption)) {
+        return std::nullopt;
+    }
+    return m_parser.value(m_portBaseOption).toStdString();
 }
 
 bool VelistoOptions::fail(const QString& message) {
@@ -45,6 +62,13 @@ bool VelistoOptions::parse(const QStringList& arguments) {
     if (!m_parser.positionalArguments().isEmpty()) {
         return fail(QStringLiteral("unexpected argument \"%1\"")
                         .arg(m_parser.positionalArguments().front()));
+    }
+    if (m_parser.isSet(m_portBaseOption) &&
+        !WakeUpPorts::fromText(m_parser.value(m_portBaseOption).toStdString())) {
+        return fail(QStringLiteral("--port-base: \"%1\" is not a port from %2 to %3")
+                        .arg(m_parser.value(m_portBaseOption))
+                        .arg(WakeUpPorts::minBase)
+                        .arg(WakeUpPorts::maxBase));
     }
     if (m_parser.isSet(m_numberOption)) {
         const QString text = m_parser.value(m_numberOption);

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 class QScreen;
 
@@ -19,6 +20,8 @@ namespace lm {
 //   --number N              start as if N had been chosen in the panel with "OK"
 //   --smooth                glide between movement steps at the monitor's refresh rate
 //   --list-screens          print the monitors and their remembered numbers, then end
+//   --port-base N           the UDP ports of the wake-ups: display n takes N + n
+//                           (LMSIGN_PORT_BASE when not given)
 class VelistoOptions {
 public:
     VelistoOptions();
@@ -32,6 +35,8 @@ public:
     std::optional<std::int16_t> number() const { return m_number; }
     bool smooth() const { return m_parser.isSet(m_smoothOption); }
     bool listScreens() const { return m_parser.isSet(m_listScreensOption); }
+    // The option's text, when given (checked by parse()).
+    std::optional<std::string> portBase() const;
 
 private:
     bool fail(const QString& message);
@@ -41,6 +46,7 @@ private:
     QCommandLineOption m_numberOption;
     QCommandLineOption m_smoothOption;
     QCommandLineOption m_listScreensOption;
+    QCommandLineOption m_portBaseOption;
     QString m_error;
     QScreen* m_screen = nullptr;
     std::optional<std::int16_t> m_number;

@@ -69,6 +69,20 @@ TEST(WakeUpGate, AFloodPollsOncePer20MsAndTheLastWakeUpStillPolls) {
     EXPECT_FALSE(gate.waitUs(200 * ms));
 }
 
+TEST(WakeUpGate, DisplaysThatAnswerAtOneInstantAreEachReadAtOnce) {
+    WakeUpGate gate(WakeUpGate::controlAnswers());
+    for (const char* name : {"LMPNext1.ans", "LMPNext2.ans", "LMPNext3.ans"}) {
+        EXPECT_TRUE(gate.take(name, "192.0.2.9"));
+        EXPECT_EQ(gate.poll(0), std::vector<std::string>{name});
+    }
+    // The same name again within 20 ms waits for its own gap only.
+    EXPECT_TRUE(gate.take("LMPNext2.ans", "192.0.2.9"));
+    EXPECT_TRUE(gate.take("LMPEnd1.ans", "192.0.2.9"));
+    EXPECT_EQ(gate.poll(5 * ms), std::vector<std::string>{"LMPEnd1.ans"});
+    EXPECT_EQ(gate.waitUs(5 * ms), 15 * ms);
+    EXPECT_EQ(gate.poll(20 * ms), std::vector<std::string>{"LMPNext2.ans"});
+}
+
 TEST(WakeUpGate, RemembersWhereEachDisplaysWakeUpsCameFrom) {
     WakeUpGate gate(WakeUpGate::controlAnswers());
     EXPECT_TRUE(gate.take("LMPNext3.ans", "192.0.2.3"));
