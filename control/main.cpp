@@ -7,6 +7,7 @@
 #include "ShiftJis.h"
 #include "ShutdownSignals.h"
 #include "WakeUpPorts.h"
+#include "WakeUpSocket.h"
 #include "frmLMControl.h"
 
 #include <QApplication>
@@ -152,14 +153,8 @@ int main(int argc, char* argv[]) {
 
     lm::frmLMControl::Services services;
     services.stateFolder = lm::ControlState::folderFor(stateHome(), workDir);
-    const std::string portEnvironment =
-        qEnvironmentVariable(lm::WakeUpPorts::environmentVariable).toStdString();
-    services.wakeUpPort =
-        lm::WakeUpPorts::choose(options.portBase(),
-                                portEnvironment.empty()
-                                    ? std::nullopt
-                                    : std::optional<std::string_view>(portEnvironment))
-            .control();
+    const int base = lm::WakeUpSocket::chosenBase(options.portBase());
+    services.wakeUpPort = base == 0 ? 0 : lm::WakeUpPorts{base}.control();
     lm::frmLMControl window(services);
     exchangeWorkDir = window.CurrentDir;
     std::atexit(cleanExchangeAtExit);

@@ -2,7 +2,7 @@
 #include "RememberedNumbers.h"
 #include "Velisto.h"
 #include "VelistoOptions.h"
-#include "WakeUpPorts.h"
+#include "WakeUpSocket.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -40,14 +40,7 @@ int main(int argc, char* argv[]) {
     }
     lm::Velisto window({}, options.screen(), &remembered);
     window.setSmoothMotion(options.smooth());
-    const std::string portEnvironment =
-        qEnvironmentVariable(lm::WakeUpPorts::environmentVariable).toStdString();
-    window.setWakeUpBase(
-        lm::WakeUpPorts::choose(options.portBase(),
-                                portEnvironment.empty()
-                                    ? std::nullopt
-                                    : std::optional<std::string_view>(portEnvironment))
-            .base);
+    window.setWakeUpBase(lm::WakeUpSocket::chosenBase(options.portBase()));
     if (const std::optional<std::int16_t> number = options.number()) {
         window.confirm(*number);
     }

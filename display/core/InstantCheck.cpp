@@ -7,6 +7,9 @@ namespace lm {
 InstantCheck::Verdict InstantCheck::check(const std::optional<Instant>& record, int display,
                                           const std::string& head, const ClockWatch& watch,
                                           std::int64_t nowRealUs) {
+    if (!m_used) {
+        return {std::nullopt, "instants off"};
+    }
     if (!record) {
         return {std::nullopt, "no record"};
     }

@@ -31,6 +31,10 @@ public:
     InstantCheck(std::string host, std::string bootId)
         : m_host(std::move(host)), m_bootId(std::move(bootId)) {}
 
+    // Off, every item starts as its job arrives, as before records came with the jobs
+    // (LMSIGN_INSTANTS=off, for a measurement or a wall whose clocks are not to be believed).
+    void setUsed(bool used) { m_used = used; }
+
     // The record read just after the job; a record used here is never used again.
     Verdict check(const std::optional<Instant>& record, int display, const std::string& head,
                   const ClockWatch& watch, std::int64_t nowRealUs);
@@ -39,6 +43,7 @@ private:
     std::string m_host;
     std::string m_bootId;
     std::optional<std::string> m_lastSequence;
+    bool m_used = true;
 };
 
 } // namespace lm

@@ -73,6 +73,9 @@ public:
     int LMPMoveStep() const { return m_LMPMoveStep; }
     std::int16_t LMImageDisplay() const { return m_LMImageDisplay; }
 
+    // Off: every item starts as its job arrives (InstantCheck::setUsed).
+    void setInstantsUsed(bool used) { m_instants.setUsed(used); }
+
 private:
     void startText();
     void startMovingPicture();

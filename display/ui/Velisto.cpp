@@ -63,6 +63,9 @@ Velisto::Velisto(std::filesystem::path workDir, QScreen* monitor, RememberedNumb
     Form_Load();
     m_trace = TickTraceFile::fromEnvironment();
     m_logic.setTickTrace(m_trace.get());
+    // LMSIGN_INSTANTS=off: every item starts as its job arrives (a measurement of how it was).
+    m_logic.engine().setInstantsUsed(qEnvironmentVariable("LMSIGN_INSTANTS") !=
+                                     QLatin1String("off"));
     std::error_code error;
     // The program never changes its working folder.
     m_workDir = workDir.empty() ? std::filesystem::current_path(error) : workDir;

@@ -1,6 +1,7 @@
 #include "WakeUpSocket.h"
 
 #include "WakeUp.h"
+#include "WakeUpPorts.h"
 #include "WallClock.h"
 
 #include <QHostAddress>
@@ -34,6 +35,18 @@ WakeUpSocket::WakeUpSocket(int port, WakeUpGate::Writer writer, QObject* parent)
 }
 
 WakeUpSocket::~WakeUpSocket() = default;
+
+int WakeUpSocket::chosenBase(const std::optional<std::string>& option) {
+    if (qEnvironmentVariable("LMSIGN_WAKEUPS") == QLatin1String("off")) {
+        return 0;
+    }
+    const std::string environment =
+        qEnvironmentVariable(WakeUpPorts::environmentVariable).toStdString();
+    return WakeUpPorts::choose(option, environment.empty()
+                                           ? std::nullopt
+                                           : std::optional<std::string_view>(environment))
+        .base;
+}
 
 QList<QNetworkAddressEntry> WakeUpSocket::publishableAddresses() {
     QList<QNetworkAddressEntry> entries;

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,11 @@ public:
     ~WakeUpSocket() override;
     WakeUpSocket(const WakeUpSocket&) = delete;
     WakeUpSocket& operator=(const WakeUpSocket&) = delete;
+
+    // The base port a program takes its wake-ups on: the option's (--port-base) when given, else
+    // LMSIGN_PORT_BASE's, else the default; 0 with LMSIGN_WAKEUPS=off, which runs a program on
+    // its polls and change reports alone.
+    static int chosenBase(const std::optional<std::string>& option);
 
     // The addresses of every interface that is up, neither loopback nor link-local (a link-
     // local address means nothing without its interface on the other computer), IPv4 and
