@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace lm {
 
@@ -14,6 +17,11 @@ struct ClockState {
     std::int64_t errorUs = 0;  // the kernel's estimated error
 
     bool isTrusted() const { return synchronised && errorUs <= trustedErrorUs; }
+
+    // As the records in the Exchange folder give it: "synchronised 1500", "unsynchronised
+    // 16000000".
+    std::string text() const;
+    static std::optional<ClockState> parse(std::string_view text);
     friend bool operator==(const ClockState&, const ClockState&) = default;
 };
 

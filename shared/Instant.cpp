@@ -1,5 +1,7 @@
 #include "Instant.h"
 
+#include "RecordLines.h"
+
 #include <charconv>
 #include <vector>
 
@@ -8,8 +10,6 @@ namespace lm {
 namespace {
 
 constexpr std::string_view header = "lmsign-instant 1";
-constexpr std::string_view footer = "end";
-constexpr std::string_view lineEnd = "\r\n";
 
 template <typename Number> bool parseNumber(std::string_view text, Number& value) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -19,54 +19,27 @@ template <typename Number> bool parseNumber(std::string_view text, Number& value
 } // namespace
 
 std::string Instant::encode() const {
-    std::string bytes(header);
-    bytes += lineEnd;
-    const auto line = [&](std::string_view key, std::string_view value) {
-        bytes += key;
-        bytes += '=';
-        bytes += value;
-        bytes += lineEnd;
-    };
-    line("display", std::to_string(display));
-    line("head", head);
-    line("sequence", sequence);
-    line("at", atUs ? std::to_string(*atUs) : std::string());
-    line("host", host);
-    line("boot", bootId);
-    line("clock", std::string(clock.synchronised ? "synchronised " : "unsynchronised ") +
-                      std::to_string(clock.errorUs));
-    bytes += footer;
-    bytes += lineEnd;
-    return bytes;
+    const std::string number = std::to_string(display);
+    const std::string at = atUs ? std::to_string(*atUs) : std::string();
+    const std::string clockText = clock.text();
+    return recordLines::encode(header, {{"display", number},
+                                        {"head", head},
+                                        {"sequence", sequence},
+                                        {"at", at},
+                                        {"host", host},
+                                        {"boot", bootId},
+                                        {"clock", clockText}});
 }
 
 std::optional<Instant> Instant::parse(std::string_view bytes) {
-    std::vector<std::string_view> lines;
-    while (!bytes.empty()) {
-        const std::size_t end = bytes.find('\n');
-        if (end == std::string_view::npos) {
-            return std::nullopt; // caught while it was written
-        }
-        std::string_view line = bytes.substr(0, end);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        lines.push_back(line);
-        bytes.remove_prefix(end + 1);
-    }
-    if (lines.size() < 2 || lines.front() != header || lines.back() != footer) {
+    const std::optional<std::vector<recordLines::Field>> fields = recordLines::parse(bytes, header);
+    if (!fields) {
         return std::nullopt;
     }
     Instant instant;
     bool displaySeen = false;
     bool headSeen = false;
-    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
-        const std::size_t equals = lines[i].find('=');
-        if (equals == std::string_view::npos) {
-            return std::nullopt;
-        }
-        const std::string_view key = lines[i].substr(0, equals);
-        const std::string_view value = lines[i].substr(equals + 1);
+    for (const auto& [key, value] : *fields) {
         bool good = true;
         if (key == "display") {
             good = displaySeen = parseNumber(value, instant.display);
@@ -84,12 +57,9 @@ std::optional<Instant> Instant::parse(std::string_view bytes) {
         } else if (key == "boot") {
             instant.bootId = value;
         } else if (key == "clock") {
-            const std::size_t blank = value.find(' ');
-            const std::string_view word = value.substr(0, blank);
-            instant.clock.synchronised = word == "synchronised";
-            good = blank != std::string_view::npos &&
-                   (instant.clock.synchronised || word == "unsynchronised") &&
-                   parseNumber(value.substr(blank + 1), instant.clock.errorUs);
+            const std::optional<ClockState> clock = ClockState::parse(value);
+            good = clock.has_value();
+            instant.clock = clock.value_or(ClockState{});
         }
         if (!good) {
             return std::nullopt;

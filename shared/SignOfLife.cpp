@@ -1,5 +1,7 @@
 #include "SignOfLife.h"
 
+#include "RecordLines.h"
+
 #include <charconv>
 
 namespace lm {
@@ -7,77 +9,38 @@ namespace lm {
 namespace {
 
 constexpr std::string_view header = "lmsign-alive 1";
-constexpr std::string_view footer = "end";
-constexpr std::string_view lineEnd = "\r\n";
 
 template <typename Number> bool parseNumber(std::string_view text, Number& value) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size();
 }
 
-// A value must not break its line.
-bool isClean(std::string_view value) {
-    return value.find_first_of("\r\n") == std::string_view::npos;
-}
-
 } // namespace
 
 std::string SignOfLife::encode() const {
-    std::string bytes;
-    const auto line = [&](std::string_view key, std::string_view value) {
-        if (!isClean(value)) {
-            return;
-        }
-        bytes += key;
-        bytes += '=';
-        bytes += value;
-        bytes += lineEnd;
-    };
-    bytes += header;
-    bytes += lineEnd;
-    line("host", host);
-    line("boot", bootId);
-    line("pid", std::to_string(pid));
-    line("beat", std::to_string(beat));
-    line("port", std::to_string(port));
+    const std::string numbers[] = {std::to_string(pid), std::to_string(beat), std::to_string(port)};
+    std::vector<recordLines::Field> fields{{"host", host},
+                                           {"boot", bootId},
+                                           {"pid", numbers[0]},
+                                           {"beat", numbers[1]},
+                                           {"port", numbers[2]}};
     for (const std::string& address : addresses) {
-        line("address", address);
+        fields.emplace_back("address", address);
     }
+    const std::string clockText = clock ? clock->text() : std::string();
     if (clock) {
-        line("clock", std::string(clock->synchronised ? "synchronised " : "unsynchronised ") +
-                          std::to_string(clock->errorUs));
+        fields.emplace_back("clock", clockText);
     }
-    bytes += footer;
-    bytes += lineEnd;
-    return bytes;
+    return recordLines::encode(header, fields);
 }
 
 std::optional<SignOfLife> SignOfLife::parse(std::string_view bytes) {
-    std::vector<std::string_view> lines;
-    while (!bytes.empty()) {
-        const std::size_t end = bytes.find('\n');
-        if (end == std::string_view::npos) {
-            return std::nullopt; // the last line has not ended: caught while it was written
-        }
-        std::string_view line = bytes.substr(0, end);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        lines.push_back(line);
-        bytes.remove_prefix(end + 1);
-    }
-    if (lines.size() < 2 || lines.front() != header || lines.back() != footer) {
+    const std::optional<std::vector<recordLines::Field>> fields = recordLines::parse(bytes, header);
+    if (!fields) {
         return std::nullopt;
     }
     SignOfLife life;
-    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
-        const std::string_view line = lines[i];
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) {
-            return std::nullopt;
-        }
-        const std::string_view key = line.substr(0, equals);
-        const std::string_view value = line.substr(equals + 1);
+    for (const auto& [key, value] : *fields) {
         bool good = true;
         if (key == "host") {
             life.host = value;
@@ -92,13 +55,8 @@ std::optional<SignOfLife> SignOfLife::parse(std::string_view bytes) {
         } else if (key == "address") {
             life.addresses.emplace_back(value);
         } else if (key == "clock") {
-            const std::size_t blank = value.find(' ');
-            const std::string_view word = value.substr(0, blank);
-            ClockState clock;
-            clock.synchronised = word == "synchronised";
-            good = blank != std::string_view::npos &&
-                   (clock.synchronised || word == "unsynchronised") &&
-                   parseNumber(value.substr(blank + 1), clock.errorUs);
+            const std::optional<ClockState> clock = ClockState::parse(value);
+            good = clock.has_value();
             life.clock = clock;
         }
         if (!good) {

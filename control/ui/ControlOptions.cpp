@@ -1,7 +1,5 @@
 #include "ControlOptions.h"
 
-#include "WakeUpPorts.h"
-
 #include <system_error>
 
 namespace lm {
@@ -29,31 +27,21 @@ ControlOptions::ControlOptions()
       m_sayEndOption(QStringLiteral("say-end"),
                      QStringLiteral("End the urgent message of the LMControl that runs; its show "
                                     "goes on. Exit status 0 once it has ended.")),
-      m_portBaseOption(QStringLiteral("port-base"),
-                       QStringLiteral("The UDP port where the displays' wake-ups arrive (%1 to "
-                                      "%2; display n takes N + n). Default: LMSIGN_PORT_BASE, or "
-                                      "%3.")
-                           .arg(WakeUpPorts::minBase)
-                           .arg(WakeUpPorts::maxBase)
-                           .arg(WakeUpPorts::defaultBase),
-                       QStringLiteral("N")) {
+      m_portBase(false) {
     m_parser.setApplicationDescription(
         QStringLiteral("The control program of the scrolling message sign. Only one runs per "
                        "Exchange folder: started again on the same computer, it hands its show "
                        "file to the one that runs and brings that window to the front."));
     m_parser.addHelpOption();
     m_parser.addOptions({m_startOption, m_resumeOption, m_sayOption, m_minutesOption,
-                         m_sayEndOption, m_portBaseOption});
+                         m_sayEndOption, m_portBase.option()});
     m_parser.addPositionalArgument(QStringLiteral("SHOW"),
                                    QStringLiteral("A show file to load, as \"読み込み\" loads it."),
                                    QStringLiteral("[SHOW]"));
 }
 
 std::optional<std::string> ControlOptions::portBase() const {
-    if (!m_parser.isSet(m_portBaseOption)) {
-        return std::nullopt;
-    }
-    return m_parser.value(m_portBaseOption).toStdString();
+    return m_portBase.value(m_parser);
 }
 
 bool ControlOptions::fail(const QString& message) {
@@ -68,12 +56,8 @@ bool ControlOptions::parse(const QStringList& arguments) {
     if (helpWanted()) {
         return true;
     }
-    if (m_parser.isSet(m_portBaseOption) &&
-        !WakeUpPorts::fromText(m_parser.value(m_portBaseOption).toStdString())) {
-        return fail(QStringLiteral("--port-base: \"%1\" is not a port from %2 to %3")
-                        .arg(m_parser.value(m_portBaseOption))
-                        .arg(WakeUpPorts::minBase)
-                        .arg(WakeUpPorts::maxBase));
+    if (const QString problem = m_portBase.problem(m_parser); !problem.isEmpty()) {
+        return fail(problem);
     }
     if (say() && sayEnd()) {
         return fail(QStringLiteral("--say and --say-end exclude each other"));

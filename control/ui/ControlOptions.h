@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PortBaseOption.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
@@ -54,7 +56,7 @@ private:
     QCommandLineOption m_sayOption;
     QCommandLineOption m_minutesOption;
     QCommandLineOption m_sayEndOption;
-    QCommandLineOption m_portBaseOption;
+    PortBaseOption m_portBase;
     QString m_error;
     int m_minutes = 0;
     std::filesystem::path m_showFile;

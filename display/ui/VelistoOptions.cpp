@@ -2,7 +2,6 @@
 
 #include "Monitors.h"
 #include "NumberText.h"
-#include "WakeUpPorts.h"
 
 #include <QRegularExpression>
 
@@ -25,26 +24,16 @@ VelistoOptions::VelistoOptions()
                           QStringLiteral("Print one line per monitor, from the left: position, "
                                          "name, geometry and remembered number (- for none), "
                                          "separated by tabs.")),
-      m_portBaseOption(QStringLiteral("port-base"),
-                       QStringLiteral("The UDP ports where the wake-ups arrive: display n takes "
-                                      "N + n (N from %1 to %2). Default: LMSIGN_PORT_BASE, or "
-                                      "%3.")
-                           .arg(WakeUpPorts::minBase)
-                           .arg(WakeUpPorts::maxBase)
-                           .arg(WakeUpPorts::defaultBase),
-                       QStringLiteral("N")) {
+      m_portBase(true) {
     m_parser.setApplicationDescription(
         QStringLiteral("The display program of the scrolling message sign."));
     m_parser.addHelpOption();
     m_parser.addOptions(
-        {m_screenOption, m_numberOption, m_smoothOption, m_listScreensOption, m_portBaseOption});
+        {m_screenOption, m_numberOption, m_smoothOption, m_listScreensOption, m_portBase.option()});
 }
 
 std::optional<std::string> VelistoOptions::portBase() const {
-    if (!m_parser.isSet(m_portBaseOption)) {
-        return std::nullopt;
-    }
-    return m_parser.value(m_portBaseOption).toStdString();
+    return m_portBase.value(m_parser);
 }
 
 bool VelistoOptions::fail(const QString& message) {
@@ -63,12 +52,8 @@ bool VelistoOptions::parse(const QStringList& arguments) {
         return fail(QStringLiteral("unexpected argument \"%1\"")
                         .arg(m_parser.positionalArguments().front()));
     }
-    if (m_parser.isSet(m_portBaseOption) &&
-        !WakeUpPorts::fromText(m_parser.value(m_portBaseOption).toStdString())) {
-        return fail(QStringLiteral("--port-base: \"%1\" is not a port from %2 to %3")
-                        .arg(m_parser.value(m_portBaseOption))
-                        .arg(WakeUpPorts::minBase)
-                        .arg(WakeUpPorts::maxBase));
+    if (const QString problem = m_portBase.problem(m_parser); !problem.isEmpty()) {
+        return fail(problem);
     }
     if (m_parser.isSet(m_numberOption)) {
         const QString text = m_parser.value(m_numberOption);

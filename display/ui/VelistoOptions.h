@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PortBaseOption.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
@@ -46,7 +48,7 @@ private:
     QCommandLineOption m_numberOption;
     QCommandLineOption m_smoothOption;
     QCommandLineOption m_listScreensOption;
-    QCommandLineOption m_portBaseOption;
+    PortBaseOption m_portBase;
     QString m_error;
     QScreen* m_screen = nullptr;
     std::optional<std::int16_t> m_number;

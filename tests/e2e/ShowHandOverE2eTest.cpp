@@ -105,6 +105,17 @@ QStringList lineOf(const std::vector<QStringList>& trace, const char* kind, cons
     return line == trace.end() ? QStringList() : *line;
 }
 
+// A show file of the texts "A" to "E", each on dark green at "速く".
+bool writeFiveTexts(const fs::path& file) {
+    std::vector<std::string> show;
+    for (const char* text : {"A", "B", "C", "D", "E"}) {
+        show.insert(show.end(), {"文字", text, "左へ", "白", "暗い緑", "速く", "", "", "", "", ""});
+    }
+    std::string bytes;
+    return lm::lineFile::encode(show, bytes) == lm::WriteStatus::Ok &&
+           lm::lineFile::writeBytes(file, bytes);
+}
+
 } // namespace
 
 // A show of two text items on three real displays, started from the real control window:
@@ -229,14 +240,7 @@ private slots:
         }
         qunsetenv("LMSIGN_NOTIFY");
         lm::test::TempDir work;
-        std::vector<std::string> show;
-        for (const char* text : {"A", "B", "C", "D", "E"}) {
-            show.insert(show.end(),
-                        {"文字", text, "左へ", "白", "暗い緑", "速く", "", "", "", "", ""});
-        }
-        std::string bytes;
-        QVERIFY(lm::lineFile::encode(show, bytes) == lm::WriteStatus::Ok);
-        QVERIFY(lm::lineFile::writeBytes(work.path() / "show.txt", bytes));
+        QVERIFY(writeFiveTexts(work.path() / "show.txt"));
         const lm::test::TempDir computers[2];
         SshShare share;
         XServer controlScreen;
@@ -338,14 +342,7 @@ private slots:
             QVERIFY2(share.mount(server.path() / "data", computer.path() / "data"),
                      qPrintable(share.error()));
         }
-        std::vector<std::string> show;
-        for (const char* text : {"A", "B", "C", "D", "E"}) {
-            show.insert(show.end(),
-                        {"文字", text, "左へ", "白", "暗い緑", "速く", "", "", "", "", ""});
-        }
-        std::string bytes;
-        QVERIFY(lm::lineFile::encode(show, bytes) == lm::WriteStatus::Ok);
-        QVERIFY(lm::lineFile::writeBytes(computers[0].path() / "show.txt", bytes));
+        QVERIFY(writeFiveTexts(computers[0].path() / "show.txt"));
         // A program that holds the control program's port on every address it would take: the
         // displays' wake-ups go nowhere.
         std::vector<std::unique_ptr<QUdpSocket>> holders;
