@@ -238,6 +238,28 @@ private slots:
         QVERIFY(m_window->runController().isShowRunning());
     }
 
+    // A restart with --resume sends the urgent message again for what is left of its time; one
+    // whose time ran out while the program was not running stays ended.
+    void anUrgentMessageComesBackForWhatIsLeftOfItsTime() {
+        startTwoItemShow();
+        UrgentMessage message;
+        message.text = "非常口は右側です";
+        QCOMPARE(m_window->sayUrgent(message, 5), std::string());
+        const std::optional<UrgentMessage> sent = m_window->runController().urgent();
+        m_clock->advance(60'000);
+        for (const std::int64_t later : {std::int64_t{0}, std::int64_t{240'000}}) {
+            m_window.reset(); // killed
+            m_clock->advance(later);
+            openWindow();
+            std::string why;
+            QVERIFY2(m_window->resume(why), why.c_str());
+            QCoreApplication::processEvents();
+            QCOMPARE(m_window->runController().urgent(),
+                     later == 0 ? sent : std::optional<UrgentMessage>());
+            QVERIFY(m_window->runController().isShowRunning() == (later != 0));
+        }
+    }
+
     // The marks of a cell beside its state: a clock that a neighbour on another computer cannot
     // trust, and wake-ups that never came.
     void cellsMarkWhatTheWallCannotRelyOn_data() {
