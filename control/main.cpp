@@ -42,20 +42,16 @@ std::filesystem::path stateHome() {
     return (QDir::homePath() + QStringLiteral("/.local/state")).toStdString();
 }
 
-// A second LMControl on this Exchange folder hands its command line to the first one.
-int handOver(const lm::ControlInstance& instance, const lm::ControlOptions& options) {
-    lm::ControlRequest request;
-    if (!options.showFile().empty()) {
-        request.kind =
-            options.start() ? lm::ControlRequest::Kind::Start : lm::ControlRequest::Kind::Open;
-        request.path = options.showFile().string();
-    }
+// Sends the request to the LMControl that runs on this Exchange folder: 0 once it is done, 1
+// with one line on standard error when none answers or it refuses. waitForStart: one holds the
+// lock, so it answers as soon as it is up.
+int ask(const lm::ControlInstance& instance, const lm::ControlRequest& request, bool waitForStart) {
     constexpr int replyMs = 10000;
-    const std::optional<std::string> reply = instance.send(request, replyMs);
+    const std::optional<std::string> reply = instance.send(request, replyMs, waitForStart);
     if (!reply) {
-        std::fprintf(stderr,
-                     "LMControl: another LMControl runs on this Exchange folder but does not "
-                     "answer\n");
+        std::error_code error;
+        std::fprintf(stderr, "LMControl: no LMControl answers on the Exchange folder of %s\n",
+                     std::filesystem::current_path(error).c_str());
         return 1;
     }
     if (!reply->empty()) {
@@ -65,28 +61,30 @@ int handOver(const lm::ControlInstance& instance, const lm::ControlOptions& opti
     return 0;
 }
 
-// --say and --say-end: the request goes to the LMControl of this Exchange folder, if one runs.
-int sayToTheOneThatRuns(const lm::ControlOptions& options) {
+lm::ControlInstance thisFolder() {
     std::error_code error;
-    const lm::ControlInstance instance(
-        std::filesystem::current_path(error),
-        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    return lm::ControlInstance(std::filesystem::current_path(error),
+                               QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+}
+
+// --say and --say-end, for the LMControl of this Exchange folder, if one runs.
+int say(const lm::ControlOptions& options) {
     lm::ControlRequest request;
     request.kind = options.say() ? lm::ControlRequest::Kind::Say : lm::ControlRequest::Kind::SayEnd;
     request.text = options.sayText().toStdString();
     request.minutes = options.minutes();
-    constexpr int replyMs = 10000;
-    const std::optional<std::string> reply = instance.send(request, replyMs, false);
-    if (!reply) {
-        std::fprintf(stderr, "LMControl: no LMControl runs on the Exchange folder of %s\n",
-                     std::filesystem::current_path(error).c_str());
-        return 1;
+    return ask(thisFolder(), request, false);
+}
+
+// A second LMControl on this Exchange folder hands its command line to the first one.
+int handOver(const lm::ControlInstance& instance, const lm::ControlOptions& options) {
+    lm::ControlRequest request;
+    if (!options.showFile().empty()) {
+        request.kind =
+            options.start() ? lm::ControlRequest::Kind::Start : lm::ControlRequest::Kind::Open;
+        request.path = options.showFile().string();
     }
-    if (!reply->empty()) {
-        std::fprintf(stderr, "LMControl: %s\n", reply->c_str());
-        return 1;
-    }
-    return 0;
+    return ask(instance, request, true);
 }
 
 } // namespace
@@ -109,7 +107,7 @@ int main(int argc, char* argv[]) {
             return 0;
         }
         if (options.say() || options.sayEnd()) {
-            return sayToTheOneThatRuns(options);
+            return say(options);
         }
     }
     QApplication app(argc, argv);
@@ -128,8 +126,7 @@ int main(int argc, char* argv[]) {
 
     std::error_code error;
     const std::filesystem::path workDir = std::filesystem::current_path(error);
-    lm::ControlInstance instance(workDir,
-                                 QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    lm::ControlInstance instance = thisFolder();
     if (!instance.claim()) {
         return handOver(instance, options);
     }
