@@ -504,21 +504,21 @@ void frmLMControl::filesWritten(const QStringList& names) {
 void frmLMControl::takeWakeUps(int port) {
     m_wakeUp = new WakeUpSocket(port, WakeUpGate::controlAnswers(), this);
     connect(m_wakeUp, &WakeUpSocket::filesChanged, this, &frmLMControl::filesWritten);
-    m_presence->setWakeUp(m_wakeUp->port(), m_wakeUp->addresses());
-
-    if (m_wakeUp->port() != 0) {
-        m_run->setWakeUpsHeard([this](int n) { return m_wakeUp->gate().heardFrom(n); });
-    }
+    const auto publish = [this] {
+        m_presence->setWakeUp(m_wakeUp->port(), m_wakeUp->addresses());
+        // Without a port of its own, no display's wake-ups can arrive: no cell says so.
+        m_run->setWakeUpsHeard(m_wakeUp->port() == 0 ? std::function<bool(int)>() : [this](int n) {
+            return m_wakeUp->gate().heardFrom(n);
+        });
+    };
+    publish();
     // A network that comes up after the program (a start at login) is taken when it is there.
     auto* refresh = new QTimer(this);
     refresh->setObjectName(QStringLiteral("wakeUpRefresh"));
     refresh->setInterval(5000);
-    connect(refresh, &QTimer::timeout, this, [this] {
+    connect(refresh, &QTimer::timeout, this, [this, publish] {
         if (m_wakeUp->refresh()) {
-            m_presence->setWakeUp(m_wakeUp->port(), m_wakeUp->addresses());
-            m_run->setWakeUpsHeard(m_wakeUp->port() == 0
-                                       ? std::function<bool(int)>()
-                                       : [this](int n) { return m_wakeUp->gate().heardFrom(n); });
+            publish();
         }
     });
     refresh->start();
@@ -597,7 +597,7 @@ void frmLMControl::mnuLMEnd_Click() {
 void frmLMControl::cmdDisplay_Click() {
     m_run->cmdDisplay_Click();
     // A start reduces picture paths to bare names: the copy takes them too.
-    m_showRunning = m_run->timer(0).isEnabled();
+    m_showRunning = m_run->isShowRunning();
     keepCopy();
 }
 
