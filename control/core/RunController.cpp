@@ -490,8 +490,10 @@ std::string RunController::sayUrgent(UrgentMessage message) {
     m_urgent = std::move(run);
     m_view.setUrgent(m_urgent->message);
     for (int n = 1; n <= displayCount; ++n) {
-        m_urgent->heads[static_cast<std::size_t>(n)].clear();
-        checkUrgent(n);
+        // A display that shows the text before gets the new one under the other line 1.
+        if (m_wall.isPresent(n) && !m_wall.isSilent(n)) {
+            sendUrgent(n);
+        }
     }
     reportJobWrites();
     refreshCells();

@@ -100,26 +100,31 @@ TEST_P(UrgentRun, ReachesEveryDisplayThereRepeatsAndHandsBackToTheShow) {
     EXPECT_EQ(exchange.readJob(1)->at(8), "地震です");
     EXPECT_EQ(view.cells[1].state, WallCell::State::Urgent);
     EXPECT_FALSE(controller.isShowRunning());
+    // Another text replaces it at once, under the other line 1 so that every display starts it.
+    message.text = "地震です。落ち着いて下さい";
+    ASSERT_EQ(controller.sayUrgent(message), "");
+    EXPECT_EQ(head(1), secondHead);
+    EXPECT_EQ(exchange.readJob(1)->at(8), message.text);
 
     // Each display gets it again after its own end answer, its line 1 changed so it starts.
-    exchange.writeAnswer(2, AnswerKind::End, firstHead);
-    controller.answerChanged(AnswerKind::End, 2);
-    EXPECT_EQ(head(2), secondHead);
     exchange.writeAnswer(2, AnswerKind::End, secondHead);
+    controller.answerChanged(AnswerKind::End, 2);
+    EXPECT_EQ(head(2), firstHead);
+    exchange.writeAnswer(2, AnswerKind::End, firstHead);
     clock.advance(100);
-    EXPECT_EQ(head(2), firstHead);
+    EXPECT_EQ(head(2), secondHead);
     // A next answer moves nothing on meanwhile.
-    exchange.writeAnswer(1, AnswerKind::Next, firstHead);
+    exchange.writeAnswer(1, AnswerKind::Next, secondHead);
     clock.advance(300);
-    EXPECT_EQ(head(2), firstHead);
+    EXPECT_EQ(head(2), secondHead);
     // Display 4 comes; display 3 goes silent and gets no repeat.
     alive = {1, 2, 4};
     clock.advance(600);
     EXPECT_EQ(head(4), firstHead);
     clock.advance(3500);
-    exchange.writeAnswer(3, AnswerKind::End, firstHead);
+    exchange.writeAnswer(3, AnswerKind::End, secondHead);
     clock.advance(200);
-    EXPECT_EQ(head(3), firstHead);
+    EXPECT_EQ(head(3), secondHead);
     EXPECT_EQ(view.cells[3].state, WallCell::State::Silent);
     EXPECT_EQ(head(5), row.show == Show::None ? "" : head(5)) << "never there";
 
