@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <csignal>
@@ -64,7 +63,7 @@ int ask(const lm::ControlInstance& instance, const lm::ControlRequest& request, 
 lm::ControlInstance thisFolder() {
     std::error_code error;
     return lm::ControlInstance(std::filesystem::current_path(error),
-                               QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+                               lm::ControlInstance::runtimeFolder());
 }
 
 // --say and --say-end, for the LMControl of this Exchange folder, if one runs.

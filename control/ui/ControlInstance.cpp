@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -31,6 +33,26 @@ bool isSameUser(const QLocalSocket& socket) {
 
 } // namespace
 
+QString ControlInstance::runtimeFolder() {
+    if (const QString set = qEnvironmentVariable("XDG_RUNTIME_DIR"); !set.isEmpty()) {
+        return set;
+    }
+    const uid_t user = ::getuid();
+    const QFileInfo session(QStringLiteral("/run/user/%1").arg(user));
+    if (session.isDir() && session.ownerId() == user) {
+        return session.filePath();
+    }
+    const QString own = QDir::tempPath() + QStringLiteral("/lmsign-runtime-%1").arg(user);
+    // Made private; one that someone else made is not used.
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    const QFileInfo made(own);
+    return made.isDir() && !made.isSymLink() && made.ownerId() == user &&
+                   (made.permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                          QFileDevice::ReadGroup | QFileDevice::WriteGroup)) == 0
+               ? own
+               : QString();
+}
+
 ControlInstance::ControlInstance(const std::filesystem::path& workDir, const QString& runtimeDir,
                                  QObject* parent)
     : QObject(parent) {
@@ -38,6 +60,9 @@ ControlInstance::ControlInstance(const std::filesystem::path& workDir, const QSt
     std::filesystem::path folder = std::filesystem::weakly_canonical(workDir / "data", error);
     if (error) {
         folder = workDir / "data";
+    }
+    if (runtimeDir.isEmpty()) {
+        return; // no lock and no socket: every program runs on its own, as before there were any
     }
     const QString base =
         QDir(runtimeDir)
@@ -56,7 +81,7 @@ ControlInstance::~ControlInstance() {
 }
 
 bool ControlInstance::claim() {
-    if (m_lockFd >= 0) {
+    if (m_lockFd >= 0 || m_lockPath.isEmpty()) {
         return true;
     }
     const QByteArray path = QFile::encodeName(m_lockPath);
@@ -75,6 +100,9 @@ bool ControlInstance::claim() {
 
 bool ControlInstance::listen(Handler handler) {
     m_handler = std::move(handler);
+    if (m_socketPath.isEmpty()) {
+        return false;
+    }
     // The lock is ours: a socket file left there belongs to a program that was killed.
     QLocalServer::removeServer(m_socketPath);
     m_server = new QLocalServer(this);
@@ -110,6 +138,9 @@ void ControlInstance::serve(QLocalSocket* socket) {
 
 std::optional<std::string> ControlInstance::send(const ControlRequest& request, int ms,
                                                  bool waitForStart) const {
+    if (m_socketPath.isEmpty()) {
+        return std::nullopt;
+    }
     QElapsedTimer clock;
     clock.start();
     QLocalSocket socket;

@@ -25,6 +25,11 @@ public:
     // Takes the request, answers with a refusal or empty for done.
     using Handler = std::function<std::string(const ControlRequest&)>;
 
+    // Where the lock and the socket go: XDG_RUNTIME_DIR, else the user's /run/user/<uid> (a
+    // script of an alarm panel run by cron or a service has no XDG_RUNTIME_DIR, yet must find
+    // the LMControl of the desktop session), else a private folder of the user's in /tmp.
+    static QString runtimeFolder();
+
     // workDir: the working folder, whose data/ sub-folder is the Exchange folder; runtimeDir:
     // where the lock and the socket go.
     ControlInstance(const std::filesystem::path& workDir, const QString& runtimeDir,

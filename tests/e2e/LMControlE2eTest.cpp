@@ -267,6 +267,47 @@ private slots:
         QVERIFY(fs::exists(exchange.jobPath(5)));
     }
 
+    // The command line is read before any window opens: a wrong option, --help and a --say
+    // that no LMControl hears need no display.
+    void theCommandLineIsCheckedBeforeAnyWindow_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said"); // the start of the one line on standard error
+        const auto row = [](const char* name, QStringList arguments, int status, const char* said) {
+            QTest::newRow(name) << arguments << status << QString::fromUtf8(said);
+        };
+        row("unknown option", {"--bogus"}, 2, "LMControl: Unknown option 'bogus'");
+        row("start without a show", {"--start"}, 2, "LMControl: --start needs a show file");
+        row("two shows", {"a.txt", "b.txt"}, 2, "LMControl: unexpected argument \"b.txt\"");
+        row("resume with a show", {"--resume", "a.txt"}, 2, "LMControl: --resume takes no show");
+        row("minutes alone", {"--minutes", "5"}, 2, "LMControl: --minutes goes with --say");
+        row("no minutes", {"--say", "x", "--minutes", "0"}, 2, "LMControl: --minutes: \"0\"");
+        row("say and end", {"--say", "x", "--say-end"}, 2, "LMControl: --say and --say-end");
+        row("port", {"--port-base", "99"}, 2, "LMControl: --port-base: \"99\"");
+        row("nobody hears", {"--say", "火災です"}, 1, "LMControl: no LMControl answers");
+        row("help", {"--help"}, 0, "");
+    }
+
+    void theCommandLineIsCheckedBeforeAnyWindow() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        lm::test::TempDir work;
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(QString::fromStdString(work.path().string()));
+        program.start(QStringLiteral(LM_LMCONTROL_PATH), arguments);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), status);
+        const QString error = QString::fromUtf8(program.readAllStandardError()).trimmed();
+        QVERIFY2(said.isEmpty() ? error.isEmpty() : error.startsWith(said) && !error.contains('\n'),
+                 qPrintable(error));
+        QVERIFY(status != 0 || program.readAllStandardOutput().contains("--resume"));
+    }
+
     void theSystemEndingTheProgramCleansUpToo_data() {
         QTest::addColumn<int>("signal"); // 0: the X server goes away, as at logout
         QTest::newRow("SIGTERM") << SIGTERM;
