@@ -32,11 +32,15 @@ build_programs() {
 }
 
 # Starts Xvfb WxH at 96 dpi on a free display with a black root; sets xvfb_pid and DISPLAY.
+# A second argument gives it that many X screens of the size (Qt sees each as a monitor).
 start_xvfb() {
-    local size=$1 fifo
+    local size=$1 count=${2:-1} fifo screens=() screen
+    for screen in $(seq 0 $((count - 1))); do
+        screens+=(-screen "$screen" "${size}x24")
+    done
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -dpi 96 -br -nolisten tcp -noreset \
+    Xvfb -displayfd 3 "${screens[@]}" -dpi 96 -br -nolisten tcp -noreset \
         3>"$fifo" 2>/dev/null &
     xvfb_pid=$!
     local number
