@@ -502,8 +502,12 @@ std::string RunController::sayUrgent(UrgentMessage message) {
 
 void RunController::sendUrgent(int n) {
     std::string& head = m_urgent->heads[static_cast<std::size_t>(n)];
+    // A display starts a job only when its line 1 changes, and it may not yet have seen that
+    // the message before has ended: each copy comes under the other line 1 than the last one.
+    std::string& last = m_lastUrgentHeads[static_cast<std::size_t>(n)];
     const std::string first = itemNumberLine(urgentNumber);
-    head = head == first ? itemNumberLine(urgentNumber + 1) : first;
+    head = last == first ? itemNumberLine(urgentNumber + 1) : first;
+    last = head;
     const UrgentMessage& message = m_urgent->message;
     // It starts as it arrives: no instant of another display goes with it.
     writeStartRecord(n, head, std::nullopt);

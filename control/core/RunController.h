@@ -246,6 +246,7 @@ private:
     MessageBoxes& m_boxes;
     const WallClock& m_clock;
     std::optional<UrgentRun> m_urgent;
+    std::array<std::string, displayCount + 1> m_lastUrgentHeads{}; // over every urgent message
     JobWritten m_jobWritten;
     std::function<bool(int)> m_wakeUpsHeard;
     // Display 1 gets its first row at watcher 1's first tick, whatever the row.
