@@ -70,15 +70,7 @@ xvfb_pid=
 # Urgent messages: the displays on one X server with a screen each.
 urgent_runs=${LM_PERF_RUNS:-10}
 for displays in 3 16; do
-    screens=()
-    for _ in $(seq "$displays"); do screens+=(-screen "${#screens[@]}" 320x180x24); done
-    fifo=$(mktemp -u)
-    mkfifo "$fifo"
-    Xvfb -displayfd 3 "${screens[@]}" -dpi 96 -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
-    xvfb_pid=$!
-    read -r number <"$fifo"
-    rm -f "$fifo"
-    export DISPLAY=":$number" QT_QPA_PLATFORM=xcb
+    start_xvfb 320x180 "$displays"
     rm -rf "$work/data"
     (cd "$work" && exec "$lmcontrol" --start show.txt) >/dev/null 2>&1 &
     pids+=($!)
