@@ -39,6 +39,9 @@ std::optional<std::vector<Field>> parse(std::string_view bytes, std::string_view
         if (line.ends_with('\r')) {
             line.remove_suffix(1);
         }
+        if (line.find('\r') != std::string_view::npos) {
+            return std::nullopt; // a value that breaks its line: never written by a program
+        }
         lines.push_back(line);
         bytes.remove_prefix(end + 1);
     }

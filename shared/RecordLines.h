@@ -21,7 +21,7 @@ void add(std::string& bytes, std::string_view key, std::string_view value);
 // The header, the fields, and the end line.
 std::string encode(std::string_view header, const std::vector<Field>& fields);
 // The fields between the header and the end line, in their order; nothing when the bytes are
-// not one whole record under this header, or a line holds no '='.
+// not one whole record under this header, or a line holds no '=' or a CR of its own.
 std::optional<std::vector<Field>> parse(std::string_view bytes, std::string_view header);
 
 } // namespace recordLines

@@ -35,7 +35,8 @@ TEST(Instant, AFileCaughtHalfWrittenOrForeignReadsAsNothing) {
          {"lmsign-instant 2\r\ndisplay=1\r\nhead= 0 \r\nend\r\n",
           "lmsign-instant 1\r\nhead= 0 \r\nend\r\n", "lmsign-instant 1\r\ndisplay=1\r\nend\r\n",
           "lmsign-instant 1\r\ndisplay=1\r\nhead= 0 \r\nat=soon\r\nend\r\n",
-          "lmsign-instant 1\r\ndisplay=x\r\nhead= 0 \r\nend\r\n"}) {
+          "lmsign-instant 1\r\ndisplay=x\r\nhead= 0 \r\nend\r\n",
+          "lmsign-instant 1\r\ndisplay=1\r\nhead= 0 \r\nboot=0f\r3c\r\nend\r\n"}) {
         EXPECT_FALSE(Instant::parse(foreign)) << foreign;
     }
 }
