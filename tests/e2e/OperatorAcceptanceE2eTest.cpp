@@ -346,7 +346,7 @@ private:
         QVERIFY(m_window->answerMessageBox());
         for (const auto& sign : m_signs) {
             QVERIFY2(sign->program().waitForExit(5000), qPrintable(sign->program().output()));
-            QCOMPARE(sign->program().exitCode(), 0);
+            QVERIFY2(sign->program().exitCode() == 0, qPrintable(sign->program().output()));
         }
         QVERIFY(m_control->isRunning());
 

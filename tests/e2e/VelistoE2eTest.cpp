@@ -64,10 +64,11 @@ private:
         QFile file(QString::fromStdString(path.string()));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    // Milliseconds from the clock's start until the file appears, or nothing within ms.
+    // Milliseconds from the clock's start until the file holds a whole line, or nothing within
+    // ms. A file that has just appeared may not have been written yet.
     static std::optional<qint64> appearance(const fs::path& path, const QElapsedTimer& clock,
                                             int ms) {
-        if (!waitUntil([&] { return fs::exists(path); }, ms, 5)) {
+        if (!waitUntil([&] { return readFile(path).endsWith('\n'); }, ms, 5)) {
             return std::nullopt;
         }
         return clock.elapsed();
