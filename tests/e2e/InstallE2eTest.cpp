@@ -80,7 +80,8 @@ private:
         const Entry entries[] = {
             {"velisto.desktop", {"Velisto"}, QStringLiteral("ミラトス")},
             {"lmcontrol.desktop", {"LMControl"}, QStringLiteral("制御機　ミラトス")},
-            {"lmcontrol-resume.desktop", {"LMControl", "--resume"},
+            {"lmcontrol-resume.desktop",
+             {"LMControl", "--resume"},
              QStringLiteral("制御機　ミラトス")},
             // The launcher does not exec Velisto here: a loop of its own restarts it.
             {"lmsign-wall.desktop", {"--wall"}, QStringLiteral("ミラトス")},
