@@ -26,12 +26,24 @@ bool XDo::run(const QStringList& arguments, QByteArray* output, int ms) const {
 }
 
 quint64 XDo::waitForWindow(qint64 pid, int ms) const {
+    return waitForSearch({QStringLiteral("--pid"), QString::number(pid)}, ms);
+}
+
+quint64 XDo::waitForWindow(const QString& name, int ms) const {
+    return waitForSearch({QStringLiteral("--screen"), QString::number(m_screen),
+                          QStringLiteral("--name"), QLatin1Char('^') + name + QLatin1Char('$')},
+                         ms);
+}
+
+// Searches again until a window is found, rather than once with --sync: xdotool gives up at the
+// first X error, which a window that goes away in the middle of the search causes.
+quint64 XDo::waitForSearch(const QStringList& criteria, int ms) const {
     quint64 window = 0;
     waitUntil(
         [&] {
             QByteArray output;
-            if (run({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                     QStringLiteral("--pid"), QString::number(pid)},
+            if (run(QStringList{QStringLiteral("search"), QStringLiteral("--onlyvisible")} +
+                        criteria,
                     &output)) {
                 window = output.split('\n').value(0).trimmed().toULongLong();
             }
@@ -39,15 +51,6 @@ quint64 XDo::waitForWindow(qint64 pid, int ms) const {
         },
         ms, 50);
     return window;
-}
-
-quint64 XDo::waitForWindow(const QString& name, int ms) const {
-    QByteArray output;
-    run({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--screen"),
-         QString::number(m_screen), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-         QLatin1Char('^') + name + QLatin1Char('$')},
-        &output, ms);
-    return output.split('\n').value(0).trimmed().toULongLong();
 }
 
 qint64 XDo::windowPid(quint64 window) const {

@@ -33,6 +33,8 @@ public:
     bool key(const QString& keys) const;
 
 private:
+    quint64 waitForSearch(const QStringList& criteria, int ms) const;
+
     const XServer& m_server;
     int m_screen = 0;
 };
