@@ -127,6 +127,13 @@ std::optional<std::string> readBytes(const std::filesystem::path& path) {
     if (!file.valid()) {
         return std::nullopt;
     }
+    // On a share the kernel may keep a file's size for a while (sshfs and other FUSE mounts: up
+    // to 1 s) and reads no further than that size. A file caught empty between another
+    // computer's truncation and its write would read empty, or cut, all that while: a job or
+    // an answer ten polls late. Asking the server for the size first costs one round trip; on a
+    // local disk it is a plain stat. A failure leaves the read as it was.
+    struct statx fresh {};
+    (void)::statx(file.get(), "", AT_EMPTY_PATH | AT_STATX_FORCE_SYNC, STATX_SIZE, &fresh);
     std::string bytes;
     std::array<char, 8192> buffer{};
     for (;;) {
