@@ -8,6 +8,10 @@
 #   scripts/perf/wall.sh wakeups         # only the wake-ups across a share
 #   LM_PERF_HANDOFFS=6 LM_PERF_SECONDS=10 scripts/perf/wall.sh   # a quick look
 #
+# LM_PERF_DISPLAYS ("2 4") and LM_PERF_WAKEUPS ("on off") choose the walls of the wake-ups'
+# part, LM_PERF_KEEP the folder of its traces (its table goes to the same name with .md);
+# scripts/perf/wall-cpu.sh runs two such walls at once.
+#
 # Ticks in unison: {2, 4 displays} × {the share on the control computer: LMControl on the
 # folder itself, each display on an sshfs mount of it; the share on a file server: every
 # program on an sshfs mount of a folder of its own}, each first with LMSIGN_INSTANTS=off on
@@ -55,8 +59,8 @@ done
 mkdir -p /run/sshd 2>/dev/null || as_root mkdir -p /run/sshd
 
 tmp=$(mktemp -d /tmp/lm-wall.XXXXXX)
-keep="$perf_build/wall"
-out="$perf_build/wall.md"
+keep="${LM_PERF_KEEP:-$perf_build/wall}"
+out="$keep.md"
 pids=()
 mounts=()
 xvfb_pids=()
@@ -578,11 +582,12 @@ if [ "$parts" != wakeups ]; then
 fi
 
 control_rows=()
+wakeup_modes=${LM_PERF_WAKEUPS:-on off}
 instant_rows=()
 cpu_rows=()
 if [ "$parts" != unison ]; then
-    for displays in 2 4; do
-        for wakeups in on off; do
+    for displays in ${LM_PERF_DISPLAYS:-2 4}; do
+        for wakeups in $wakeup_modes; do
             dir="$keep/wakeups-$displays-$wakeups"
             echo "wake-ups: $displays displays, wake-ups $wakeups" >&2
             run_wall "$dir" "$displays" server on "$wakeups" "$seconds"
@@ -602,6 +607,8 @@ if [ "$parts" != unison ]; then
         done
         # CPU: percent of one core over the window, with and without, and per item sent to
         # display 1 in the window (the show runs a little faster with the wake-ups).
+        # Only with both modes in this run (wall-cpu.sh runs them apart and compares).
+        [[ " $wakeup_modes " == *" on "* && " $wakeup_modes " == *" off "* ]] || continue
         cpu_rows+=("$(
             for wakeups in on off; do
                 dir="$keep/wakeups-$displays-$wakeups"
@@ -668,12 +675,14 @@ fi
         echo "| Displays | Wake-ups | Started on an instant | Median | p99 | Worst | Started on arrival | Catch-ups (intervals) | Starts with a tick due | Tick to answer written | Job written to read |"
         echo "|---|---|---|---|---|---|---|---|---|---|---|"
         printf '%s\n' "${instant_rows[@]}"
-        echo
-        echo "CPU of each program over $seconds s of the show (percent of one core):"
-        echo
-        echo "| Displays | Program | With wake-ups | Without | Change | Items sent to display 1 | Change per item |"
-        echo "|---|---|---|---|---|---|---|"
-        printf '%s\n' "${cpu_rows[@]}"
+        if [ ${#cpu_rows[@]} -gt 0 ]; then
+            echo
+            echo "CPU of each program over $seconds s of the show (percent of one core):"
+            echo
+            echo "| Displays | Program | With wake-ups | Without | Change | Items sent to display 1 | Change per item |"
+            echo "|---|---|---|---|---|---|---|"
+            printf '%s\n' "${cpu_rows[@]}"
+        fi
     fi
     echo
     echo "Configurations:"
