@@ -315,12 +315,6 @@ private slots:
                 percentile(late, 0.9) <= 5.0);
     }
 
-    // The control program and two displays, each on an sshfs mount of a file server's folder,
-    // as on three computers: no change is reported across the share, so each hand-off waits for
-    // a poll unless the writer's wake-up reaches the reader. With the wake-ups, the control
-    // program writes the jobs within 15 ms (median) of the answers that ask for them, and the
-    // display reads them in time for their first tick; with its port taken by another program,
-    // the show runs on the polls.
     // A program that reads a file on a share just as another computer has emptied it, to write
     // it anew, reads it whole at its next read. The share's cached size of the file (up to 1 s on
     // sshfs) must not keep the new file out of sight for ten polls.
@@ -360,16 +354,22 @@ private slots:
         };
         QVERIFY(write(" 0 "));
         QCOMPARE(read(), std::string(" 0 "));
+        const fs::path written = computers[0].path() / "data" / file.toStdString();
         for (const std::string head : {" 1 ", " 12 ", " 3 "}) {
             // The writer's open empties the file; the reader catches it so.
-            const fs::path path = computers[0].path() / "data" / file.toStdString();
-            QVERIFY(lm::lineFile::writeBytes(path, {}));
+            QVERIFY(lm::lineFile::writeBytes(written, {}));
             QCOMPARE(read(), std::string());
             QVERIFY(write(head));
             QCOMPARE(read(), head);
         }
     }
 
+    // The control program and two displays, each on an sshfs mount of a file server's folder,
+    // as on three computers: no change is reported across the share, so each hand-off waits for
+    // a poll unless the writer's wake-up reaches the reader. With the wake-ups, the control
+    // program writes the jobs within 15 ms (median) of the answers that ask for them, and the
+    // display reads them in time for their first tick; with its port taken by another program,
+    // the show runs on the polls.
     void wakeUpsCarryTheHandOffsAcrossTheShare_data() {
         QTest::addColumn<bool>("blocked");
         QTest::newRow("wake-ups") << false;
