@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 using namespace lm::e2e;
@@ -183,11 +184,17 @@ private slots:
         // The first round, on the screens: when display n + 1 has just started "A", it shows
         // dark green with the text still to come, and display n still shows "A" too.
         for (int next = 1; next <= 2; ++next) {
+            std::optional<ShowLog::HandOff> handOff;
             QVERIFY2(waitUntil(
                          [&] {
                              const ShowLog log = logNow();
-                             return std::any_of(log.handOffs().begin(), log.handOffs().end(),
-                                                [&](const auto& h) { return h.from == next; });
+                             const auto found =
+                                 std::find_if(log.handOffs().begin(), log.handOffs().end(),
+                                              [&](const auto& h) { return h.from == next; });
+                             if (found != log.handOffs().end()) {
+                                 handOff = *found;
+                             }
+                             return handOff.has_value();
                          },
                          20000, 5),
                      qPrintable(logNow().problems().join('\n')));
@@ -196,8 +203,12 @@ private slots:
             const QImage after =
                 keptScreenshot(signs[next]->server(),
                                QStringLiteral("handover%1-display%2").arg(next).arg(next + 1));
+            // Which hand-off was seen, and how long before the screenshot, should this fail.
+            const QString seen = QStringLiteral("; hand-off of row %1 shown %2 ms before")
+                                     .arg(handOff->row)
+                                     .arg(milliseconds(Clock::now() - handOff->shown), 0, 'f', 0);
             QVERIFY2(Screenshot::isUniform(after, leftHalf, darkGreen),
-                     qPrintable(Screenshot::describe(after, {10, 400})));
+                     qPrintable(Screenshot::describe(after, {10, 400}) + seen));
             QVERIFY2(Screenshot::isUniform(before, topStrip, darkGreen),
                      qPrintable(Screenshot::describe(before, {10, 10})));
         }
