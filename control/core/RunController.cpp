@@ -1,5 +1,6 @@
 #include "RunController.h"
 
+#include "DisplayRanges.h"
 #include "NumberText.h"
 #include "PictureCopy.h"
 #include "TextRules.h"
@@ -43,26 +44,6 @@ bool isKnownKind(const std::string& kind) {
 
 bool isMovementWord(const std::string& word) {
     return word == vocabulary::moveStill || word == vocabulary::moveLeft;
-}
-
-// "1-3, 7" for the displays 1, 2, 3 and 7.
-std::string displayRanges(const std::vector<int>& displays) {
-    std::string text;
-    for (std::size_t i = 0; i < displays.size();) {
-        std::size_t j = i;
-        while (j + 1 < displays.size() && displays[j + 1] == displays[j] + 1) {
-            ++j;
-        }
-        if (!text.empty()) {
-            text += ", ";
-        }
-        text += std::to_string(displays[i]);
-        if (j > i) {
-            text += "-" + std::to_string(displays[j]);
-        }
-        i = j + 1;
-    }
-    return text;
 }
 
 std::string_view writeFailureReason(WriteStatus status) {
@@ -175,15 +156,23 @@ std::string RunController::startProblem() const {
 }
 
 void RunController::cmdDisplay_Click() {
-    if (m_urgent) {
-        // A new show replaces the urgent message.
-        m_urgent.reset();
-        m_view.setUrgent(std::nullopt);
+    if (!m_urgent) {
+        startShow(0, false);
+        return;
     }
-    startShow(0, false);
+    if (const std::string problem = startProblem(); !problem.empty()) {
+        // A start that cannot be made leaves the urgent message on the screens.
+        m_boxes.warn(problem, std::string(warningTitle));
+        return;
+    }
+    // A new show replaces the urgent message.
+    const UrgentRun run = std::move(*m_urgent);
+    m_urgent.reset();
+    m_view.setUrgent(std::nullopt);
+    startShow(0, false, &run);
 }
 
-void RunController::startShow(int fromRow, bool quiet) {
+void RunController::startShow(int fromRow, bool quiet, const UrgentRun* urgent) {
     switchAllTimersOff();
     if (const std::string problem = startProblem(); !problem.empty()) {
         // Nothing is showing after a refused start, so "表示中" stays hidden.
@@ -216,6 +205,12 @@ void RunController::startShow(int fromRow, bool quiet) {
     m_exchange.deleteSet(ExchangeSet::Jobs);
     m_exchange.deleteSet(ExchangeSet::NextInstants);
     m_exchange.deleteSet(ExchangeSet::StartInstants);
+    for (std::set<std::string>& heads : m_sentHeads) {
+        heads.clear();
+    }
+    if (urgent != nullptr) {
+        blankUrgentCopies(*urgent);
+    }
 
     m_StillShow = true;
     for (int r = 0; r < m_table.count(); ++r) {
@@ -338,6 +333,15 @@ void RunController::sendToDisplayOne() {
     }
 }
 
+bool RunController::isRowOfTheList(const std::string& head) const {
+    for (int r = 0; r <= m_table.count(); ++r) {
+        if (head == itemNumberLine(r)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool RunController::rowIsStillPicture(int row) const {
     const ItemTable::Row& fields = m_table.row(row);
     return fields[ItemTable::kindField] == vocabulary::kindPicture &&
@@ -448,6 +452,7 @@ void RunController::sendItem(int n, int row, bool chained, const std::optional<I
     if (row < m_table.count()) {
         writeStartRecord(n, job[jobLine::itemNumber], from);
     }
+    m_sentHeads.at(static_cast<std::size_t>(n)).insert(job[jobLine::itemNumber]);
     writeJob(n, job);
     itemReached(n, row, job, chained);
 }
@@ -542,11 +547,20 @@ void RunController::endUrgent() {
     m_urgent.reset();
     m_view.setUrgent(std::nullopt);
     if (run.showWasRunning) {
-        startShow(run.resumeRow, true);
+        startShow(run.resumeRow, true, &run);
     } else {
         cmdStop_Click();
     }
     refreshCells();
+}
+
+void RunController::blankUrgentCopies(const UrgentRun& run) {
+    for (int n = 1; n <= displayCount; ++n) {
+        if (!run.heads[static_cast<std::size_t>(n)].empty()) {
+            writeJob(n, stopJob());
+        }
+    }
+    reportJobWrites();
 }
 
 void RunController::itemReached(int n, int row, const JobLines& job, bool chained) {
@@ -609,6 +623,17 @@ Answer RunController::answerFrom(AnswerKind kind, int p) {
         m_wall.noteAnswer(p, m_nowMs);
     }
     lastRead = answer;
+    if (!answer.isEmpty() && !m_sentHeads.at(static_cast<std::size_t>(p)).contains(answer.field1)) {
+        // No item job of this show went to that display under this line 1, so the display has
+        // not reached that row in this show. A row of the list stays where it is, as an answer
+        // that does not fit; anything else (an urgent copy's line 1, a number beyond the list)
+        // is of no show at all and goes.
+        if (!isRowOfTheList(answer.field1)) {
+            std::error_code ignored;
+            std::filesystem::remove(m_exchange.answerPath(kind, p), ignored);
+        }
+        answer = {};
+    }
     if (!answer.isEmpty()) {
         const bool forItem = answersItem(answer, kind, t.row);
         if (forItem && passed.tookItem) {
@@ -868,6 +893,30 @@ void RunController::refreshCells() {
             m_view.setWallCell(n, cell);
         }
     }
+    if (UrgentReach reach = urgentReach(); reach != m_reach) {
+        m_reach = std::move(reach);
+        m_view.setUrgentReach(m_reach);
+    }
+}
+
+UrgentReach RunController::urgentReach() const {
+    UrgentReach reach;
+    if (!m_urgent) {
+        return reach;
+    }
+    for (int n = 1; n <= displayCount; ++n) {
+        const std::string& head = m_urgent->heads[static_cast<std::size_t>(n)];
+        if (head.empty()) {
+            continue;
+        }
+        const std::optional<SignOfLife>& life = m_wall.life(n);
+        if (!life || !life->job) {
+            reach.unconfirmed.push_back(n);
+        } else {
+            (*life->job == head ? reach.showing : reach.waiting).push_back(n);
+        }
+    }
+    return reach;
 }
 
 void RunController::cmdStop_Click() {

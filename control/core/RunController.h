@@ -9,6 +9,7 @@
 #include "RunView.h"
 #include "Timer.h"
 #include "UrgentMessage.h"
+#include "UrgentReach.h"
 #include "WallClock.h"
 
 #include <array>
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -118,6 +120,8 @@ public:
     // Ends the urgent message that runs; the show before it goes on.
     void endUrgent();
     std::optional<UrgentMessage> urgent() const;
+    // Which displays show the urgent message that runs, were sent it or wait for it.
+    UrgentReach urgentReach() const;
     // A show runs: some of its timers are on.
     bool isShowRunning() const;
 
@@ -201,8 +205,12 @@ private:
     void switchAllTimersOff();
     // "表示させる" from row fromRow on. quiet: a problem is shown on the window's job-write line
     // and blanks the wall instead of raising a message box (the show going on after an urgent
-    // message, within a tick).
-    void startShow(int fromRow, bool quiet);
+    // message, within a tick). `urgent`: the message that ran until now, whose copies leave
+    // every screen at once.
+    void startShow(int fromRow, bool quiet, const UrgentRun* urgent = nullptr);
+    // Stop jobs for the displays that were sent a copy of the urgent message: a missing job
+    // file would leave it scrolling there until the chain reaches the display.
+    void blankUrgentCopies(const UrgentRun& run);
     void sendUrgent(int n);
     // Display n answered the end of its urgent text, or is there without it: it gets it anew.
     void checkUrgent(int n);
@@ -232,6 +240,9 @@ private:
     Track& track(int n) { return m_track.at(static_cast<std::size_t>(n)); }
     const Track& track(int n) const { return m_track.at(static_cast<std::size_t>(n)); }
     bool rowIsStillPicture(int row) const;
+    // Whether an answer's line 1 is that of an item job of this list (the row after the last
+    // included): one the chain may write.
+    bool isRowOfTheList(const std::string& head) const;
     JobLines itemJob(int n) const;
     JobLines itemJobOf(int row) const;
     // Writes and records the outcome; reportJobWrites() then tells the window once.
@@ -263,6 +274,7 @@ private:
     std::string m_session;
     std::uint64_t m_instantCount = 0;
     std::array<WallCell, displayCount + 1> m_cells{};
+    UrgentReach m_reach;
     std::array<int, displayCount + 1> m_SendRow{};
     int m_StartCounter = 0;
     int m_SpeedFactor = 0;
@@ -271,6 +283,9 @@ private:
     std::array<int, 3> m_LastStillAnswer{-1, -1, -1};
     // How often each display has begun the list in this show (index 0 unused).
     std::array<int, displayCount + 1> m_round{};
+    // Line 1 of every item job written to each display in this show: only an answer that
+    // names one of them moves the show on.
+    std::array<std::set<std::string>, displayCount + 1> m_sentHeads{};
 
     // How the last job write to each display went (index 0 unused).
     std::array<WriteStatus, displayCount + 1> m_jobWrites{};

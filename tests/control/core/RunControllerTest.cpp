@@ -88,6 +88,22 @@ protected:
         return false;
     }
 
+    // A display answers only the items it was sent: display 1 ends rows 0 ... row in turn, so
+    // that it was sent every row up to row + 1.
+    void endOnDisplayOne(int row) {
+        for (int r = 0; r <= row; ++r) {
+            reportEnd(r);
+            clock.advance(100);
+        }
+    }
+    // Row 0 passes from display 1 to display n through the chain.
+    void passRowZeroTo(int n) {
+        for (int display = 1; display < n; ++display) {
+            reportNext(display, 0);
+            clock.advance(100);
+        }
+    }
+
     // Starts the show at "速く" and runs until watcher n has been switched on.
     void startFastUntilWatcher(int n) {
         view.speed = "速く";
@@ -255,6 +271,7 @@ TEST_F(RunControllerTest, DisplayTwoGetsEachRowOnTheNextAnswerForIt) {
     EXPECT_EQ(head(2), " 0 ");
     EXPECT_TRUE(exists(nextAnswer(1)));
 
+    endOnDisplayOne(0);
     reportNext(1, 1);
     clock.advance(100);
     EXPECT_EQ(head(2), " 1 ");
@@ -295,6 +312,7 @@ TEST_F(RunControllerTest, ARepeatedAnswerCaughtHalfWrittenMovesNoDisplay) {
     addTexts(2);
     view.repeat = true;
     startFastUntilWatcher(2);
+    endOnDisplayOne(0);
     for (int row = 0; row < 2; ++row) {
         reportNext(1, row);
         clock.advance(100);
@@ -327,6 +345,7 @@ TEST_P(RunControllerStillRule, RepeatedReportReleasesAFollowingStillPictureOnlyF
     table.append(pictureRow("still.jpg", "移動しない"));
     table.append(textRow("b"));
     startFastUntilWatcher(n);
+    passRowZeroTo(n - 1);
     reportNext(n - 1, 0);
     clock.advance(100);
     ASSERT_EQ(head(n), " 0 ");
@@ -378,6 +397,7 @@ TEST_F(RunControllerTest, TheSameRepeatedReportReleasesAStillPictureOnlyOnce) {
     clock.advance(500);
     EXPECT_EQ(head(2), " 0 ");
     EXPECT_TRUE(exists(nextAnswer(1)));
+    endOnDisplayOne(0);
     reportNext(1, 1);
     clock.advance(100);
     EXPECT_EQ(head(2), " 1 ");
@@ -387,6 +407,7 @@ TEST_F(RunControllerTest, AfterTheWholeListWithoutRepetitionTheRowAfterTheLastIs
     addTexts(2);
     view.movement = "左へ";
     startFastUntilWatcher(2);
+    endOnDisplayOne(0);
     for (int row = 0; row < 2; ++row) {
         reportNext(1, row);
         clock.advance(100);
@@ -404,7 +425,9 @@ TEST_F(RunControllerTest, WatcherNBeginsAgainWhenItsPredecessorReportsRowZeroWit
     addTexts(2);
     view.repeat = true;
     startFastUntilWatcher(3);
-    reportNext(2, 0);
+    passRowZeroTo(3);
+    endOnDisplayOne(0);
+    reportNext(1, 1);
     clock.advance(100);
     reportNext(2, 1);
     clock.advance(100);
@@ -423,6 +446,7 @@ TEST_F(RunControllerTest, ADisplayThatMissedTheLastRowsTakesUpWhatItsPredecessor
     addTexts(3);
     view.repeat = true;
     startFastUntilWatcher(3);
+    endOnDisplayOne(1);
     for (const auto& [display, row] :
          std::vector<std::pair<int, int>>{{1, 0}, {2, 0}, {1, 1}, {2, 1}, {1, 2}, {1, 0}}) {
         reportNext(display, row);
