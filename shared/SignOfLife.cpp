@@ -31,6 +31,9 @@ std::string SignOfLife::encode() const {
     if (clock) {
         fields.emplace_back("clock", clockText);
     }
+    if (job) {
+        fields.emplace_back("job", *job);
+    }
     return recordLines::encode(header, fields);
 }
 
@@ -58,6 +61,8 @@ std::optional<SignOfLife> SignOfLife::parse(std::string_view bytes) {
             const std::optional<ClockState> clock = ClockState::parse(value);
             good = clock.has_value();
             life.clock = clock;
+        } else if (key == "job") {
+            life.job = std::string(value);
         }
         if (!good) {
             return std::nullopt;

@@ -26,6 +26,9 @@ struct SignOfLife {
     std::vector<std::string> addresses;
     // The writer's clock, as its kernel reports it (displays only).
     std::optional<ClockState> clock;
+    // Line 1 of the job the display shows now (empty before its first); none from a display
+    // that does not say, or from the control program.
+    std::optional<std::string> job;
 
     // The file's bytes: "key=value" lines of ASCII between a header and an end line, CR LF.
     std::string encode() const;

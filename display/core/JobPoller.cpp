@@ -128,6 +128,7 @@ void JobPoller::WritePresence(const ClockState& clock) {
     life.clock = clock;
     life.port = m_wakeUpPort;
     life.addresses = m_wakeUpAddresses;
+    life.job = m_LastJobHead;
     (void)exchange().writePresence(m_LMNumber, life);
 }
 

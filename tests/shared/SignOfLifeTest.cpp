@@ -14,6 +14,7 @@ SignOfLife display() {
     life.port = 47603;
     life.addresses = {"192.168.1.12", "fd00::12"};
     life.clock = ClockState{true, 1500};
+    life.job = " 9000 "; // its blanks are part of it
     return life;
 }
 
@@ -21,6 +22,7 @@ TEST(SignOfLife, ReadsBackWhatWasWritten) {
     SignOfLife control = display();
     control.clock.reset();
     control.addresses.clear();
+    control.job.reset();
     for (const SignOfLife& life : {display(), control, SignOfLife{}}) {
         EXPECT_EQ(SignOfLife::parse(life.encode()), life) << life.encode();
     }

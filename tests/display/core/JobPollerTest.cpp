@@ -185,6 +185,11 @@ TEST_F(JobPollerTest, PresenceLastsFromOkUntilTheDisplayEnds) {
     std::filesystem::remove(presence);
     clock.advance(500);
     EXPECT_TRUE(std::filesystem::exists(presence));
+    // It names the job it shows, so that the control program sees an urgent text arrive.
+    EXPECT_EQ(exchange.presenceLife(7).value_or(SignOfLife{}).job, "");
+    startJob(textJob(" 9000 ", "中", "地震です"));
+    clock.advance(500);
+    EXPECT_EQ(exchange.presenceLife(7).value_or(SignOfLife{}).job, " 9000 ");
     startJob(job("-1", "終了", "左へ", "中"));
     std::filesystem::remove(presence);
     clock.advance(2000);
