@@ -1,10 +1,12 @@
 #include "DisplayWall.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace lm {
 
 void DisplayWall::poll(std::int64_t now) {
+    const bool answersToo = ++m_polls % answerLookEvery == 0;
     for (int n = 1; n <= vocabulary::maxDisplays; ++n) {
         Display& display = at(n);
         const std::optional<std::filesystem::file_time_type> stamp = m_exchange.presenceStamp(n);
@@ -24,6 +26,27 @@ void DisplayWall::poll(std::int64_t now) {
         display.looked = true;
         display.stamp = stamp;
         update(display, now);
+        if (answersToo && !display.changeSeenAt) {
+            lookAtAnswers(n, now);
+        }
+    }
+}
+
+void DisplayWall::lookAtAnswers(int n, std::int64_t now) {
+    Display& display = at(n);
+    bool answered = false;
+    for (const AnswerKind kind : {AnswerKind::Next, AnswerKind::End}) {
+        std::error_code error;
+        const std::filesystem::file_time_type written =
+            std::filesystem::last_write_time(m_exchange.answerPath(kind, n), error);
+        const std::optional<std::filesystem::file_time_type> stamp =
+            error ? std::nullopt : std::optional(written);
+        auto& seen = display.answerStamps.at(kind == AnswerKind::Next ? 0 : 1);
+        answered = answered || (stamp && stamp != seen);
+        seen = stamp;
+    }
+    if (answered) {
+        noteAnswer(n, now);
     }
 }
 

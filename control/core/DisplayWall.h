@@ -15,11 +15,14 @@ namespace lm {
 // touching its presence file; the control program judges by when it saw the file change, on
 // its own clock (ms), never by the file's time, since the computers' clocks may differ. A
 // display program that writes no presence file counts as running from its first answer in a
-// show.
+// show, whichever display's watcher reads it (display 16's answers are read by none): every few
+// polls, the answer files of such displays are looked at too.
 class DisplayWall {
 public:
     // A display that was there and shows no sign of life for longer than this is silent.
     static constexpr std::int64_t silenceMs = 3000;
+    // Every how many polls the answer files of displays without a presence file are looked at.
+    static constexpr int answerLookEvery = 5;
 
     explicit DisplayWall(const ExchangeFolder& exchange) : m_exchange(exchange) {}
 
@@ -58,14 +61,20 @@ private:
         bool toldToEnd = false;
         std::optional<SignOfLife> life;
         int answers = 0;
+        // The next and the end answer's modification times at the last look.
+        std::array<std::optional<std::filesystem::file_time_type>, 2> answerStamps{};
     };
 
     Display& at(int n) { return m_displays.at(static_cast<std::size_t>(n)); }
     const Display& at(int n) const { return m_displays.at(static_cast<std::size_t>(n)); }
     void update(Display& display, std::int64_t now);
+    // A display without a presence file: an answer written since the last look is its sign of
+    // life.
+    void lookAtAnswers(int n, std::int64_t now);
 
     const ExchangeFolder& m_exchange;
     std::array<Display, vocabulary::maxDisplays + 1> m_displays{}; // index 0 unused
+    int m_polls = 0;
 };
 
 } // namespace lm
