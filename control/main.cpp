@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 namespace {
 
@@ -41,23 +42,35 @@ std::filesystem::path stateHome() {
     return (QDir::homePath() + QStringLiteral("/.local/state")).toStdString();
 }
 
-// Sends the request to the LMControl that runs on this Exchange folder: 0 once it is done, 1
-// with one line on standard error when none answers or it refuses. waitForStart: one holds the
-// lock, so it answers as soon as it is up.
+// One line on a terminal: a box's two lines are joined.
+std::string oneLine(std::string text) {
+    for (const char* lineEnd : {"\r\n", "\n", "\r"}) {
+        for (std::size_t at = text.find(lineEnd); at != std::string::npos;
+             at = text.find(lineEnd)) {
+            text.erase(at, std::char_traits<char>::length(lineEnd));
+        }
+    }
+    return text;
+}
+
+// Sends the request to the LMControl that runs on this Exchange folder and ends as it says:
+// 0 once it is done, 3 when what it sent is not confirmed, 1 when none answers or it refuses;
+// its line goes to standard output when done, else to standard error. waitForStart: one holds
+// the lock, so it answers as soon as it is up.
 int ask(const lm::ControlInstance& instance, const lm::ControlRequest& request, bool waitForStart) {
     constexpr int replyMs = 10000;
-    const std::optional<std::string> reply = instance.send(request, replyMs, waitForStart);
+    const std::optional<lm::ControlReply> reply = instance.send(request, replyMs, waitForStart);
     if (!reply) {
         std::error_code error;
         std::fprintf(stderr, "LMControl: no LMControl answers on the Exchange folder of %s\n",
                      std::filesystem::current_path(error).c_str());
         return 1;
     }
-    if (!reply->empty()) {
-        std::fprintf(stderr, "LMControl: %s\n", reply->c_str());
-        return 1;
+    if (!reply->line.empty()) {
+        std::fprintf(reply->exitStatus() == 0 ? stdout : stderr, "LMControl: %s\n",
+                     oneLine(reply->line).c_str());
     }
-    return 0;
+    return reply->exitStatus();
 }
 
 lm::ControlInstance thisFolder() {
@@ -89,7 +102,8 @@ int handOver(const lm::ControlInstance& instance, const lm::ControlOptions& opti
 } // namespace
 
 // Exit status: 0 when the program ended normally or handed its command line to the LMControl
-// that runs on this Exchange folder, 1 when it could not run, 2 for a wrong option.
+// that runs on this Exchange folder, 1 when it could not run or that one refused, 2 for a wrong
+// option, 3 when an urgent message was sent but no screen confirms that it shows it.
 int main(int argc, char* argv[]) {
     lm::ControlOptions options;
     {
@@ -155,7 +169,9 @@ int main(int argc, char* argv[]) {
     exchangeWorkDir = window.CurrentDir;
     std::atexit(cleanExchangeAtExit);
     instance.listen(
-        [&window](const lm::ControlRequest& request) { return window.handleRequest(request); });
+        [&window](const lm::ControlRequest& request, const lm::ControlInstance::Reply& reply) {
+            window.handleRequest(request, reply);
+        });
 
     // SIGTERM, SIGINT and logout never reach the close box: unload, then leave every event
     // loop, a modal dialog's included. Ctrl+C in a terminal is the operator's; the others end

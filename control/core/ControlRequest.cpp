@@ -149,21 +149,66 @@ std::optional<ControlRequest> ControlRequest::parse(std::string_view line) {
     return std::nullopt;
 }
 
-namespace controlReply {
+namespace {
 
-std::string encode(const std::string& refusal) {
-    return refusal.empty() ? "ok" : "refused " + percentEncoded(refusal);
+constexpr std::array<std::pair<ControlReply::Status, std::string_view>, 3> statusWords{{
+    {ControlReply::Status::Done, "ok"},
+    {ControlReply::Status::Refused, "refused"},
+    {ControlReply::Status::Unconfirmed, "sent"},
+}};
+
+} // namespace
+
+int ControlReply::exitStatus() const {
+    switch (status) {
+    case Status::Done:
+        return 0;
+    case Status::Refused:
+        break;
+    case Status::Unconfirmed:
+        return 3;
+    }
+    return 1;
 }
 
-std::optional<std::string> parse(std::string_view line) {
-    if (line == "ok") {
-        return std::string();
+std::string ControlReply::encode() const {
+    std::string encoded;
+    for (const auto& [s, word] : statusWords) {
+        if (s == status) {
+            encoded = word;
+        }
     }
-    if (line.starts_with("refused ")) {
-        return percentDecoded(line.substr(8));
+    // A bare "ok" is what programs before the line was added answered, and still read.
+    if (!line.empty() || status != Status::Done) {
+        encoded += " " + percentEncoded(line);
     }
-    return std::nullopt;
+    return encoded;
 }
 
-} // namespace controlReply
+std::optional<ControlReply> ControlReply::parse(std::string_view line) {
+    const std::vector<std::string_view> fields = fieldsOf(line);
+    if (fields.empty() || fields.size() > 2) {
+        return std::nullopt;
+    }
+    ControlReply reply;
+    bool known = false;
+    for (const auto& [s, word] : statusWords) {
+        if (fields.front() == word) {
+            reply.status = s;
+            known = true;
+        }
+    }
+    if (!known || (fields.size() == 1 && reply.status != Status::Done)) {
+        return std::nullopt;
+    }
+    if (fields.size() == 2) {
+        std::optional<std::string> text = percentDecoded(fields[1]);
+        if (!text || (text->empty() && reply.status == Status::Done)) {
+            return std::nullopt; // "ok =" is never written: "ok" says the same
+        }
+        reply.line = std::move(*text);
+    }
+    return reply;
+}
+
 } // namespace lm

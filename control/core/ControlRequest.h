@@ -27,11 +27,24 @@ struct ControlRequest {
     friend bool operator==(const ControlRequest&, const ControlRequest&) = default;
 };
 
-// The running program's reply: empty for done, or why it refused, one line each way.
-namespace controlReply {
-std::string encode(const std::string& refusal);
-// Nothing for a line that is no reply.
-std::optional<std::string> parse(std::string_view line);
-} // namespace controlReply
+// The running program's reply, one line: how the request went, with one line for the operator
+// (which may be empty when it was done).
+struct ControlReply {
+    enum class Status {
+        Done,        // exit status 0
+        Refused,     // 1: nothing was done, and `line` says why
+        Unconfirmed, // 3: sent, but no display confirms that it shows it
+    };
+    Status status = Status::Done;
+    std::string line;
+
+    // The exit status of the program that asked.
+    int exitStatus() const;
+    std::string encode() const;
+    // Nothing for a line that is no reply.
+    static std::optional<ControlReply> parse(std::string_view line);
+
+    friend bool operator==(const ControlReply&, const ControlReply&) = default;
+};
 
 } // namespace lm

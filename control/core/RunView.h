@@ -1,6 +1,7 @@
 #pragma once
 
 #include "UrgentMessage.h"
+#include "UrgentReach.h"
 #include "WallCell.h"
 
 #include <optional>
@@ -32,6 +33,8 @@ public:
 
     // The urgent message that runs now, or none.
     virtual void setUrgent(const std::optional<UrgentMessage>& message) = 0;
+    // Which displays show it; told whenever that changes.
+    virtual void setUrgentReach(const UrgentReach& reach) = 0;
 };
 
 } // namespace lm

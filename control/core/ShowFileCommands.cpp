@@ -85,26 +85,49 @@ bool ShowFileCommands::openFile(const std::filesystem::path& path) {
     return load(path);
 }
 
+bool ShowFileCommands::handOver(const std::filesystem::path& path) {
+    const std::optional<showFile::Contents> contents = read(path);
+    if (!contents) {
+        return false;
+    }
+    if (m_stop) {
+        m_stop();
+    }
+    replaceList(*contents, path);
+    return true;
+}
+
 bool ShowFileCommands::load(const std::filesystem::path& path) {
-    const std::optional<showFile::Contents> contents = showFile::read(path);
+    const std::optional<showFile::Contents> contents = read(path);
+    if (contents) {
+        replaceList(*contents, path);
+    }
+    return contents.has_value();
+}
+
+std::optional<showFile::Contents> ShowFileCommands::read(const std::filesystem::path& path) {
+    std::optional<showFile::Contents> contents = showFile::read(path);
     if (!contents) {
         m_boxes.warn("ファイル「" + path.string() +
                          "」を読み込めませんでした。表示のリストは変わっていません。",
                      std::string(fileWarningTitle));
-        return false;
     }
+    return contents;
+}
+
+void ShowFileCommands::replaceList(const showFile::Contents& contents,
+                                   const std::filesystem::path& path) {
     m_list.clear();
-    for (const ItemTable::Row& row : contents->items) {
+    for (const ItemTable::Row& row : contents.items) {
         m_list.appendRow(row);
     }
-    if (contents->tooMany) {
+    if (contents.tooMany) {
         m_boxes.warn("ファイル「" + path.string() + "」には" + std::to_string(ItemTable::rowCount) +
                          "項目を超える表示があります。最初の" +
                          std::to_string(ItemTable::rowCount) +
                          "項目だけを読み込み、残りは読み込んでいません。",
                      std::string(fileWarningTitle));
     }
-    return true;
 }
 
 bool ShowFileCommands::mnuFileSave_Click() {

@@ -2,6 +2,7 @@
 
 #include "FileChooser.h"
 #include "MessageBoxes.h"
+#include "ShowFile.h"
 #include "ShowList.h"
 
 #include <functional>
@@ -29,6 +30,9 @@ public:
     // A show file named on the command line: the stop, then the load as "読み込み" does it,
     // with the same warnings.
     bool openFile(const std::filesystem::path& path);
+    // A show file handed over by a second start: read before anything stops, so that a file
+    // that cannot be loaded leaves the show that runs as it is. The same warnings.
+    bool handOver(const std::filesystem::path& path);
 
     // "保存" / "表示のリストﾌｧｲﾙ保存". True when the file was written. The name gets ".txt" by
     // the save rule and is stored back into SName. A failed save leaves any previous file as it
@@ -39,6 +43,9 @@ private:
     // Stops, runs the chooser in the given mode; true when it returned OK with a name.
     bool chooseFile(const char* mode);
     bool load(const std::filesystem::path& path);
+    // The contents of the show file, or nothing after the warning that says it cannot be read.
+    std::optional<showFile::Contents> read(const std::filesystem::path& path);
+    void replaceList(const showFile::Contents& contents, const std::filesystem::path& path);
 
     ShowList& m_list;
     std::function<void()> m_stop;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QThread>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -127,17 +128,27 @@ void ControlInstance::serve(QLocalSocket* socket) {
         }
         return;
     }
+    // One request a connection.
+    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
     const QByteArray line = socket->readLine(longestRequest).trimmed();
-    const std::optional<ControlRequest> request = ControlRequest::parse(line.toStdString());
-    const std::string refusal =
-        request ? m_handler(*request) : std::string("not a request this program knows");
-    socket->write(QByteArray::fromStdString(controlReply::encode(refusal) + "\n"));
-    socket->flush();
-    socket->disconnectFromServer();
+    const QPointer<QLocalSocket> asker(socket);
+    const Reply reply = [asker](const ControlReply& answer) {
+        if (asker.isNull() || asker->state() != QLocalSocket::ConnectedState) {
+            return;
+        }
+        asker->write(QByteArray::fromStdString(answer.encode() + "\n"));
+        asker->flush();
+        asker->disconnectFromServer();
+    };
+    if (const std::optional<ControlRequest> request = ControlRequest::parse(line.toStdString())) {
+        m_handler(*request, reply);
+    } else {
+        reply({ControlReply::Status::Refused, "not a request this program knows"});
+    }
 }
 
-std::optional<std::string> ControlInstance::send(const ControlRequest& request, int ms,
-                                                 bool waitForStart) const {
+std::optional<ControlReply> ControlInstance::send(const ControlRequest& request, int ms,
+                                                  bool waitForStart) const {
     if (m_socketPath.isEmpty()) {
         return std::nullopt;
     }
@@ -163,7 +174,7 @@ std::optional<std::string> ControlInstance::send(const ControlRequest& request, 
             return std::nullopt;
         }
     }
-    return controlReply::parse(socket.readLine(longestRequest).trimmed().toStdString());
+    return ControlReply::parse(socket.readLine(longestRequest).trimmed().toStdString());
 }
 
 } // namespace lm

@@ -22,8 +22,11 @@ namespace lm {
 class ControlInstance : public QObject {
     Q_OBJECT
 public:
-    // Takes the request, answers with a refusal or empty for done.
-    using Handler = std::function<std::string(const ControlRequest&)>;
+    // Sends the reply to the program that asked; once, now or later (an urgent message is
+    // answered when the displays have shown it). Nothing once it has gone.
+    using Reply = std::function<void(const ControlReply&)>;
+    // Takes the request and answers it through `reply`, without blocking.
+    using Handler = std::function<void(const ControlRequest&, Reply reply)>;
 
     // Where the lock and the socket go: XDG_RUNTIME_DIR, else the user's /run/user/<uid> (a
     // script of an alarm panel run by cron or a service has no XDG_RUNTIME_DIR, yet must find
@@ -42,11 +45,11 @@ public:
     bool claim();
     // Takes requests from now on (after claim()); false when the socket cannot be made.
     bool listen(Handler handler);
-    // Sends the request to the LMControl that holds the lock: its reply (empty: done), or
-    // nothing when none answered within ms. waitForStart: it holds the lock, so it will listen
-    // soon; otherwise a socket that is not there means that none runs.
-    std::optional<std::string> send(const ControlRequest& request, int ms,
-                                    bool waitForStart = true) const;
+    // Sends the request to the LMControl that holds the lock: its reply, or nothing when none
+    // answered within ms. waitForStart: it holds the lock, so it will listen soon; otherwise a
+    // socket that is not there means that none runs.
+    std::optional<ControlReply> send(const ControlRequest& request, int ms,
+                                     bool waitForStart = true) const;
 
     const QString& socketPath() const { return m_socketPath; }
 

@@ -1,6 +1,7 @@
 #include "frmLMControl.h"
 
 #include "ClickLabel.h"
+#include "DisplayRanges.h"
 #include "ExchangeFolder.h"
 #include "ExchangeWatcher.h"
 #include "JapaneseFont.h"
@@ -664,38 +665,91 @@ bool frmLMControl::resume(std::string& why) {
     return true;
 }
 
-std::string frmLMControl::handleRequest(const ControlRequest& request) {
+void frmLMControl::handleRequest(const ControlRequest& request, const RequestReply& reply) {
     if (m_unloaded) {
-        return "the control program is ending";
+        reply({ControlReply::Status::Refused, "the control program is ending"});
+        return;
     }
     switch (request.kind) {
     case ControlRequest::Kind::Raise:
+        break;
     case ControlRequest::Kind::Open:
     case ControlRequest::Kind::Start:
+        handOverShowFile(request.path, request.kind == ControlRequest::Kind::Start, reply);
         break;
     case ControlRequest::Kind::Say: {
         UrgentMessage message;
         message.text = request.text;
-        return sayUrgent(message, request.minutes);
+        if (std::string refusal = sayUrgent(message, request.minutes); !refusal.empty()) {
+            reply({ControlReply::Status::Refused, std::move(refusal)});
+            return;
+        }
+        replyWhenShown(reply);
+        return;
     }
     case ControlRequest::Kind::SayEnd:
         m_run->endUrgent();
-        return {};
+        reply({});
+        return;
     }
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();
-    if (request.kind != ControlRequest::Kind::Raise) {
-        // After the reply: the load may ask the operator, and the sender waits for none of it.
-        QTimer::singleShot(0, this, [this, request] {
-            if (!m_unloaded && openShowFile(request.path) &&
-                request.kind == ControlRequest::Kind::Start) {
-                cmdDisplay_Click();
-            }
-        });
+    if (request.kind == ControlRequest::Kind::Raise) {
+        reply({});
     }
-    return {};
+}
+
+void frmLMControl::handOverShowFile(const std::filesystem::path& path, bool start,
+                                    const RequestReply& reply) {
+    // The second start is answered with what the boxes say, before any of them opens.
+    HeldMessageBoxes& boxes = messageBoxes();
+    boxes.hold();
+    bool done = m_fileCommands->handOver(path) && !m_unloaded;
+    if (done) {
+        fillListLines();
+        cmdClear_Click();
+        listChanged();
+        if (start) {
+            cmdDisplay_Click();
+            done = m_run->isShowRunning();
+        }
+    }
+    std::vector<HeldMessageBoxes::Warning> said = boxes.release();
+    std::string line;
+    if (!said.empty()) {
+        // The last box is the one that refused; a warning of a load that went on comes first.
+        line = done ? said.front().text : said.back().text;
+    }
+    reply({done ? ControlReply::Status::Done : ControlReply::Status::Refused, std::move(line)});
+    showLater(std::move(said));
+}
+
+void frmLMControl::replyWhenShown(const RequestReply& reply) {
+    // Each display says within a presence refresh or two which job it shows.
+    constexpr int lookEveryMs = 100;
+    constexpr int waitMs = 2000;
+    auto* look = new QTimer(this);
+    look->setInterval(lookEveryMs);
+    auto waited = std::make_shared<int>(0);
+    connect(look, &QTimer::timeout, this, [this, look, waited, reply] {
+        *waited += lookEveryMs;
+        const UrgentReach reach = m_run->urgentReach();
+        if (!reach.waiting.empty() && *waited < waitMs && m_run->urgent()) {
+            return;
+        }
+        look->stop();
+        look->deleteLater();
+        ControlReply answer{ControlReply::Status::Done, reach.line()};
+        if (reach.status() == 1) {
+            answer.status = ControlReply::Status::Refused;
+        } else if (reach.status() == 3) {
+            answer.status = ControlReply::Status::Unconfirmed;
+        }
+        reply(answer);
+    });
+    look->start();
 }
 
 void frmLMControl::mnuUrgentSay_Click() {
@@ -737,9 +791,10 @@ void frmLMControl::setUrgent(const std::optional<UrgentMessage>& message) {
                                         .toLocalTime()
                                         .toString(QStringLiteral("HH:mm"))
                                   : QString();
-        lblUrgent->setText(until.isEmpty() ? QStringLiteral(" 緊急表示中：終わらせるまで ")
-                                           : QStringLiteral(" 緊急表示中：%1 まで ").arg(until));
-        lblUrgent->setToolTip(QString::fromStdString(message->text));
+        m_urgentCaption = until.isEmpty() ? QStringLiteral("緊急表示中：終わらせるまで")
+                                          : QStringLiteral("緊急表示中：%1 まで").arg(until);
+        m_urgentText = QString::fromStdString(message->text);
+        showUrgentLine();
     }
     lblUrgent->setVisible(message.has_value());
     menuBar()->adjustSize();
@@ -748,6 +803,27 @@ void frmLMControl::setUrgent(const std::optional<UrgentMessage>& message) {
         m_urgentDialog->setRunning(message.has_value());
     }
     keepCopy();
+}
+
+void frmLMControl::setUrgentReach(const UrgentReach& reach) {
+    m_urgentReach = reach;
+    showUrgentLine();
+}
+
+void frmLMControl::showUrgentLine() {
+    // The corner line names the screens that show it; the tool tip has the text and the whole
+    // account, as `LMControl --say` gives it.
+    QString shown = QStringLiteral("表示なし");
+    if (!m_urgentReach.showing.empty()) {
+        shown = QStringLiteral("%1 が表示")
+                    .arg(QString::fromStdString(displayRanges(m_urgentReach.showing)));
+    } else if (!m_urgentReach.reachedNone()) {
+        shown = QStringLiteral("未確認");
+    }
+    lblUrgent->setText(QStringLiteral(" %1（%2） ").arg(m_urgentCaption, shown));
+    lblUrgent->setToolTip(m_urgentText + QLatin1Char('\n') +
+                          QString::fromStdString(m_urgentReach.line()));
+    menuBar()->adjustSize();
 }
 
 void frmLMControl::listChanged() {
@@ -955,14 +1031,29 @@ void frmLMControl::choose(ChooserVariables& vars) {
     chooser().choose(vars);
 }
 
-MessageBoxes& frmLMControl::messageBoxes() {
-    if (m_services.messageBoxes != nullptr) {
-        return *m_services.messageBoxes;
+HeldMessageBoxes& frmLMControl::messageBoxes() {
+    if (!m_heldBoxes) {
+        MessageBoxes* shown = m_services.messageBoxes;
+        if (shown == nullptr) {
+            m_ownMessageBoxes = std::make_unique<QtMessageBoxes>(this);
+            shown = m_ownMessageBoxes.get();
+        }
+        m_heldBoxes = std::make_unique<HeldMessageBoxes>(*shown);
     }
-    if (!m_ownMessageBoxes) {
-        m_ownMessageBoxes = std::make_unique<QtMessageBoxes>(this);
+    return *m_heldBoxes;
+}
+
+void frmLMControl::showLater(std::vector<HeldMessageBoxes::Warning> warnings) {
+    if (warnings.empty()) {
+        return;
     }
-    return *m_ownMessageBoxes;
+    QTimer::singleShot(0, this, [this, warnings = std::move(warnings)] {
+        for (const HeldMessageBoxes::Warning& warning : warnings) {
+            if (!m_unloaded) {
+                messageBoxes().warn(warning.text, warning.title);
+            }
+        }
+    });
 }
 
 std::string frmLMControl::movementText() const {

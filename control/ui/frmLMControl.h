@@ -4,6 +4,7 @@
 #include "ControlRequest.h"
 #include "ControlState.h"
 #include "FileChooser.h"
+#include "HeldMessageBoxes.h"
 #include "ItemTable.h"
 #include "RunView.h"
 #include "WallClock.h"
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -129,8 +131,10 @@ public:
     // event loop runs.
     bool resume(std::string& why);
     // A request from a second LMControl on this computer or from `LMControl --say`: the
-    // window comes to the front, a show file is loaded, a show started. Empty, or why not.
-    std::string handleRequest(const ControlRequest& request);
+    // window comes to the front, a show file is loaded, a show started, an urgent message
+    // sent. `reply` is called once with how it went, never after a box the operator must close.
+    using RequestReply = std::function<void(const ControlReply&)>;
+    void handleRequest(const ControlRequest& request, const RequestReply& reply);
 
     // The show run controller with its seventeen timers, bound to this window's event loop.
     RunController& runController() { return *m_run; }
@@ -168,12 +172,20 @@ private:
     void setJobWriteProblem(const std::string& problem) override;
     void setWallCell(int display, const WallCell& cell) override;
     void setUrgent(const std::optional<UrgentMessage>& message) override;
+    void setUrgentReach(const UrgentReach& reach) override;
+    void showUrgentLine();
+    // A show file from a second start: loaded (and started), then the reply, then the boxes.
+    void handOverShowFile(const std::filesystem::path& path, bool start, const RequestReply& reply);
+    // Replies to `--say` once every display sent the message shows it, or after 2 s.
+    void replyWhenShown(const RequestReply& reply);
+    // Warnings that were held for a reply, shown once the event loop runs again.
+    void showLater(std::vector<HeldMessageBoxes::Warning> warnings);
 
     // FileChooser, for the file commands: opens whichever chooser the window has at the moment,
     // since the program's own chooser window is made at its first use and goes at unload.
     void choose(ChooserVariables& vars) override;
 
-    MessageBoxes& messageBoxes();
+    HeldMessageBoxes& messageBoxes();
     FileChooser& chooser();
     void unloadChooser();
     // Shows the picture file in the preview; false (and the preview unchanged) when it cannot
@@ -196,6 +208,7 @@ private:
     std::unique_ptr<ShowFileCommands> m_fileCommands;
     bool m_listChanging = false;
     std::unique_ptr<QtMessageBoxes> m_ownMessageBoxes;
+    std::unique_ptr<HeldMessageBoxes> m_heldBoxes;
     std::unique_ptr<frmFileLoad> m_ownChooser;
     std::unique_ptr<frmUrgent> m_urgentDialog;
     const WallClock& m_clock;
@@ -267,8 +280,12 @@ private:
     QMenu* mnuUrgent = nullptr;
     QAction* mnuUrgentSay = nullptr;
     QAction* mnuUrgentEnd = nullptr;
-    // At the right end of the menu bar while an urgent message runs: until when.
+    // At the right end of the menu bar while an urgent message runs: until when, and which
+    // screens show it.
     QLabel* lblUrgent = nullptr;
+    QString m_urgentCaption;
+    QString m_urgentText;
+    UrgentReach m_urgentReach;
 };
 
 } // namespace lm

@@ -43,10 +43,14 @@ bool screenIsDarkBlue(const XServer& screen) {
 const QColor darkGreen(0, 128, 0);
 const QRect topStrip(0, 0, 1024, 24);
 
-// A show file of two texts: "A" on dark green, then "B" on dark red.
-void writeShow(const fs::path& file) {
+// A show file of two texts: "A" on dark green, then "B" on dark red; or only the first.
+void writeShow(const fs::path& file, int items = 2) {
     std::vector<std::string> lines;
-    for (const auto& [text, back] : {std::pair{"A", "暗い緑"}, std::pair{"B", "暗い赤"}}) {
+    for (const auto& [text, back] :
+         std::vector{std::pair{"A", "暗い緑"}, std::pair{"B", "暗い赤"}}) {
+        if (items-- == 0) {
+            break;
+        }
         const std::vector<std::string> item{"文字", text, "移動しない", "白", back, "中",
                                             "",     "",   "",           "",   ""};
         lines.insert(lines.end(), item.begin(), item.end());
@@ -172,42 +176,66 @@ private slots:
     }
 
     // An alarm panel's script: `LMControl --say` puts the text on every screen at once over the
-    // running show, `--say-end` hands the wall back to the show.
+    // running show and says which screens show it; `--say-end` hands the wall back to the show,
+    // and the text leaves every screen at once.
     void anUrgentMessageFromTheShellCoversEveryScreenAndHandsBack() {
         lm::test::TempDir work;
         const lm::ExchangeFolder exchange(work.path());
         writeShow(work.path() / "show.txt");
         XServer controlScreen;
         QVERIFY2(controlScreen.isRunning(), qPrintable(controlScreen.error()));
-        std::vector<std::unique_ptr<VelistoOnScreen>> signs;
-        for (int n = 1; n <= 3; ++n) {
-            signs.push_back(std::make_unique<VelistoOnScreen>(work.path()));
-            QVERIFY2(signs.back()->start(n), qPrintable(signs.back()->error()));
-        }
         Program control(QStringLiteral(LM_LMCONTROL_PATH), work.path(), controlScreen,
                         {QStringLiteral("--start"), QStringLiteral("show.txt")});
-        QVERIFY2(waitUntil([&] { return jobHead(exchange, 1) == " 0 "; }, 20000, 50),
-                 qPrintable(control.output()));
+        QVERIFY(waitUntil([&] { return fs::exists(exchange.controlPath()); }, 5000));
 
+        struct Said {
+            int status = -1;
+            QString out;
+            QString error;
+        };
         const auto say = [&](const QStringList& arguments) {
             QProcess shell;
             shell.setProcessEnvironment(controlScreen.environment());
             shell.setWorkingDirectory(QString::fromStdString(work.path().string()));
             shell.start(QStringLiteral(LM_LMCONTROL_PATH), arguments);
-            return shell.waitForFinished(15000) && shell.exitCode() == 0;
+            Said said;
+            if (shell.waitForFinished(15000)) {
+                said.status = shell.exitCode();
+                said.out = QString::fromUtf8(shell.readAllStandardOutput()).trimmed();
+                said.error = QString::fromUtf8(shell.readAllStandardError()).trimmed();
+            }
+            return said;
         };
-        QVERIFY(say({QStringLiteral("--say"), QStringLiteral("緊急のお知らせです"),
-                     QStringLiteral("--minutes"), QStringLiteral("5")}));
-        // Written before the reply: every screen has its job at once.
+        // No screen to show it on: the alarm panel is told so.
+        Said said = say({QStringLiteral("--say"), QStringLiteral("テスト")});
+        QCOMPARE(said.status, 1);
+        QVERIFY2(said.error.contains(QStringLiteral("表示プログラムが見つからない")),
+                 qPrintable(said.error));
+        QCOMPARE(say({QStringLiteral("--say-end")}).status, 0);
+
+        std::vector<std::unique_ptr<VelistoOnScreen>> signs;
         for (int n = 1; n <= 3; ++n) {
-            QCOMPARE(jobHead(exchange, n), std::string(" 9000 "));
+            signs.push_back(std::make_unique<VelistoOnScreen>(work.path()));
+            QVERIFY2(signs.back()->start(n), qPrintable(signs.back()->error()));
         }
+        QVERIFY2(waitUntil([&] { return jobHead(exchange, 1) == " 0 "; }, 20000, 50),
+                 qPrintable(control.output()));
+
+        said = say({QStringLiteral("--say"), QStringLiteral("緊急のお知らせです"),
+                    QStringLiteral("--minutes"), QStringLiteral("5")});
+        QCOMPARE(said.status, 0);
+        QVERIFY2(said.out.contains(QStringLiteral("コンピュータ 1-3 が表示しています")),
+                 qPrintable(said.out + said.error));
         for (std::size_t i = 0; i < signs.size(); ++i) {
             QVERIFY(signs[i]->waitForColour(topStrip, QColor(255, 0, 0), 2000));
             keptScreenshot(signs[i]->server(), QStringLiteral("urgent-%1").arg(i + 1));
         }
 
-        QVERIFY(say({QStringLiteral("--say-end")}));
+        QCOMPARE(say({QStringLiteral("--say-end")}).status, 0);
+        // Every screen drops the text at its next look, long before the show reaches it.
+        for (const auto& sign : signs) {
+            QVERIFY(sign->waitForColour(topStrip, darkBlue, 1000));
+        }
         // The show goes on from the row display 1 had, two start paces later.
         QVERIFY2(waitUntil([&] { return jobHead(exchange, 1) == " 0 "; }, 10000, 50),
                  qPrintable(control.output()));
@@ -239,6 +267,42 @@ private slots:
             QVERIFY(waitUntil([&] { return listShowsItems(window); }, 5000, 100));
             QVERIFY(fs::exists(exchange.presencePath(3)));
             QVERIFY(fs::exists(exchange.jobPath(5)));
+            QVERIFY(first.isRunning());
+
+            // A file that cannot be read, and a start that is refused, are said by the second
+            // start in the words of the first one's box, which opens after the reply.
+            writeShow(work.path() / "one.txt", 1);
+            // What a running show left on display 5; a stop would write "-1" over it.
+            lm::JobLines item = lm::stopJob();
+            item[lm::jobLine::itemNumber] = " 7 ";
+            QVERIFY(exchange.writeJob(5, item) == lm::WriteStatus::Ok);
+            struct Refusal {
+                QStringList arguments;
+                QString title;
+                QString words;
+                bool loads; // the list is replaced (and the show stopped) before the refusal
+            };
+            for (const Refusal& refusal :
+                 {Refusal{
+                      {QStringLiteral("missing.txt")},
+                      QStringLiteral("注意！！"),
+                      QStringLiteral("」を読み込めませんでした。表示のリストは変わっていません。"),
+                      false},
+                  Refusal{{QStringLiteral("--start"), QStringLiteral("one.txt")},
+                          QStringLiteral("注意！"),
+                          QStringLiteral("２項目以上の動作（文字や画像）を設定して下さい。"),
+                          true}}) {
+                Program refused(QStringLiteral(LM_LMCONTROL_PATH), work.path(), screen,
+                                refusal.arguments);
+                QVERIFY2(refused.waitForExit(10000), qPrintable(refused.output()));
+                QCOMPARE(refused.exitCode(), 1);
+                QVERIFY2(refused.output().contains(refusal.words), qPrintable(refused.output()));
+                const QString box = window.messageBoxText(refusal.title);
+                // The box's own line break is the clipboard's to copy: its last line is enough.
+                QVERIFY2(box.contains(refusal.words.right(8)), qPrintable(box));
+                QVERIFY(window.answerMessageBox());
+                QCOMPARE(jobHead(exchange, 5), std::string(refusal.loads ? "-1" : " 7 "));
+            }
             QVERIFY(first.isRunning());
         }
 

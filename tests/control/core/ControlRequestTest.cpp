@@ -32,11 +32,29 @@ TEST(ControlRequest, ALineThatIsNoRequestIsRefused) {
     }
 }
 
-TEST(ControlReply, TellsDoneFromARefusalWithItsWords) {
-    EXPECT_EQ(controlReply::parse(controlReply::encode("")), std::string());
+TEST(ControlReply, ComesThroughWithItsStatusAndWords) {
+    using Status = ControlReply::Status;
     const std::string why = "「表示させる文字」に、改行が含まれています。\nもう一行";
-    EXPECT_EQ(controlReply::parse(controlReply::encode(why)), why);
-    EXPECT_FALSE(controlReply::parse("maybe"));
+    const std::pair<ControlReply, int> replies[] = {
+        {{Status::Done, ""}, 0},
+        {{Status::Done, "緊急表示をコンピュータ 1 が表示しています。"}, 0},
+        {{Status::Refused, why}, 1},
+        {{Status::Refused, ""}, 1},
+        {{Status::Unconfirmed, "コンピュータ 2 に送りました"}, 3},
+    };
+    for (const auto& [reply, status] : replies) {
+        const std::string line = reply.encode();
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+        EXPECT_EQ(ControlReply::parse(line), reply) << line;
+        EXPECT_EQ(reply.exitStatus(), status) << line;
+    }
+    // What the programs before the words were added answer.
+    EXPECT_EQ(ControlReply::parse("ok"), (ControlReply{Status::Done, ""}));
+    EXPECT_EQ(ControlReply::parse("refused =no%20room"),
+              (ControlReply{Status::Refused, "no room"}));
+    for (const char* line : {"maybe", "refused", "sent", "ok =", "ok =a =b", "sent a"}) {
+        EXPECT_FALSE(ControlReply::parse(line)) << line;
+    }
 }
 
 } // namespace

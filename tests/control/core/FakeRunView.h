@@ -42,8 +42,10 @@ public:
         cells.at(static_cast<std::size_t>(display)) = cell;
     }
     void setUrgent(const std::optional<UrgentMessage>& message) override { urgent = message; }
+    void setUrgentReach(const UrgentReach& told) override { reach = told; }
 
     std::optional<UrgentMessage> urgent;
+    UrgentReach reach;
 };
 
 } // namespace lm::test

@@ -1,5 +1,6 @@
 // The urgent message on the run controller: sent to every display that is there, repeated on
-// each display after its end answer, and ended by time, by the operator or by "表示を止める".
+// each display after its end answer, ended by time, by the operator, by "表示を止める", by
+// "表示させる" or by another message, and told as far as the displays confirm it.
 
 #include "FakeMessageBoxes.h"
 #include "FakeRunView.h"
@@ -11,7 +12,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
-#include <set>
+#include <map>
 
 namespace lm {
 namespace {
@@ -19,41 +20,70 @@ namespace {
 using test::pictureRow;
 using test::textRow;
 
-enum class Show { None, Text, Still };
-enum class Ending { Time, Operator, Stop };
-
-struct UrgentCase {
-    const char* name;
-    Show show;
-    Ending ending;
-    bool goesOn; // the show before it goes on afterwards
-};
-
 const std::string firstHead = " 9000 ";
 const std::string secondHead = " 9001 ";
 
-class UrgentRun : public ::testing::TestWithParam<UrgentCase> {
+bool isUrgentHead(const std::string& head) {
+    return head == firstHead || head == secondHead;
+}
+
+UrgentMessage saying(const char* text) {
+    UrgentMessage message;
+    message.text = text;
+    return message;
+}
+
+// How a display program shows that it runs.
+enum class Life {
+    Telling,    // its presence file names the job it shows
+    Touching,   // an older one: it only touches its presence file
+    AnswerOnly, // older still: no presence file, only its answers
+};
+
+// The run controller with displays around it, on one virtual clock.
+class UrgentFixture {
 protected:
-    void SetUp() override {
+    UrgentFixture() {
         exchange.make();
         for (int n = 0; n < RunController::timerCount; ++n) {
             clock.attach(controller.timer(n));
         }
         clock.attach(controller.wallTimer());
-        // Present displays touch their presence files every 500 ms, with the virtual time.
-        presence.setHandler([this] {
-            for (const int n : alive) {
-                exchange.touchPresence(n);
-                std::filesystem::last_write_time(
-                    exchange.presencePath(n),
-                    std::filesystem::file_time_type(std::chrono::milliseconds(clock.now())));
-            }
-        });
+        presence.setHandler([this] { refreshPresence(); });
         clock.attach(presence);
         presence.setInterval(500);
         presence.setEnabled(true);
         view.speed = "速く";
         view.repeat = true;
+    }
+
+    // Each display that is there says so twice a second, with its file's time on the virtual
+    // clock: the real one may not move between two of its refreshes.
+    void refreshPresence() {
+        for (const auto& [n, life] : wall) {
+            if (life == Life::Telling) {
+                SignOfLife said;
+                said.host = "wall-pc";
+                said.beat = ++beats[n];
+                said.job = head(n);
+                exchange.writePresence(n, said);
+            } else if (life == Life::Touching) {
+                exchange.touchPresence(n);
+            } else {
+                continue;
+            }
+            stamp(exchange.presencePath(n));
+        }
+    }
+
+    void stamp(const std::filesystem::path& file) const {
+        std::filesystem::last_write_time(
+            file, std::filesystem::file_time_type(std::chrono::milliseconds(clock.now())));
+    }
+
+    void answer(int n, AnswerKind kind, const std::string& head) {
+        exchange.writeAnswer(n, kind, head);
+        stamp(exchange.answerPath(kind, n));
     }
 
     std::string head(int n) const { return exchange.readJobHead(n).line; }
@@ -70,36 +100,58 @@ protected:
     test::VirtualWallClock wallClock{clock};
     RunController controller{table, dir.path(), view, boxes, wallClock};
     Timer presence;
-    std::set<int> alive{1, 2, 3};
+    std::map<int, Life> wall;
+    std::map<int, std::uint64_t> beats;
 };
 
-TEST_P(UrgentRun, ReachesEveryDisplayThereRepeatsAndHandsBackToTheShow) {
+enum class Show { None, Text, Still };
+enum class Ending { Time, Operator, Stop, Start, NewMessage };
+
+struct UrgentCase {
+    const char* name;
+    Show show;
+    Ending ending;
+    bool goesOn;    // a show runs afterwards
+    int resumedRow; // the row display 1 then gets
+};
+
+class UrgentRun : public UrgentFixture, public ::testing::TestWithParam<UrgentCase> {};
+
+TEST_P(UrgentRun, ReachesEveryDisplayThereAndLeavesEveryScreenWhenItEnds) {
     const UrgentCase& row = GetParam();
+    wall = {{1, Life::Telling}, {2, Life::Telling}, {3, Life::Telling}};
     for (int r = 0; r < 3; ++r) {
         table.append(row.show == Show::Still ? pictureRow("p.jpg", "移動しない")
                                              : textRow("item" + std::to_string(r)));
     }
     std::ofstream(exchange.folder() / "p.jpg") << "GIF89a";
+    view.movement = row.show == Show::Still ? "移動しない" : "左へ";
     clock.advance(1000); // the displays' presence is known
     if (row.show != Show::None) {
-        view.movement = row.show == Show::Still ? "移動しない" : "左へ";
         controller.cmdDisplay_Click();
         // Display 1 shows row 0, then row 1 after its end answer.
         ASSERT_TRUE(clock.advanceUntil([&] { return head(1) == " 0 "; }, 5000));
-        exchange.writeAnswer(1, AnswerKind::End, " 0 ");
+        answer(1, AnswerKind::End, " 0 ");
         ASSERT_TRUE(clock.advanceUntil([&] { return head(1) == " 1 "; }, 500));
+    }
+    std::array<std::string, 17> before{};
+    for (int n = 1; n <= RunController::displayCount; ++n) {
+        before.at(static_cast<std::size_t>(n)) = head(n);
     }
 
     UrgentMessage message{"地震です", "白", "明るい赤", wallClock.realUs() + 60'000'000};
     ASSERT_EQ(controller.sayUrgent(message), "");
     EXPECT_EQ(view.urgent, message);
     for (int n = 1; n <= RunController::displayCount; ++n) {
-        EXPECT_EQ(head(n), n <= 3 ? firstHead : (row.show == Show::None ? "" : head(n))) << n;
+        EXPECT_EQ(head(n), n <= 3 ? firstHead : before.at(static_cast<std::size_t>(n))) << n;
     }
     EXPECT_EQ(kind(1), "文字");
     EXPECT_EQ(exchange.readJob(1)->at(8), "地震です");
     EXPECT_EQ(view.cells[1].state, WallCell::State::Urgent);
     EXPECT_FALSE(controller.isShowRunning());
+    // Each display names the copy in its next refresh.
+    clock.advance(600);
+    EXPECT_EQ(view.reach.showing, (std::vector<int>{1, 2, 3}));
     // Another text replaces it at once, under the other line 1 so that every display starts it.
     message.text = "地震です。落ち着いて下さい";
     ASSERT_EQ(controller.sayUrgent(message), "");
@@ -107,30 +159,34 @@ TEST_P(UrgentRun, ReachesEveryDisplayThereRepeatsAndHandsBackToTheShow) {
     EXPECT_EQ(exchange.readJob(1)->at(8), message.text);
 
     // Each display gets it again after its own end answer, its line 1 changed so it starts.
-    exchange.writeAnswer(2, AnswerKind::End, secondHead);
+    answer(2, AnswerKind::End, secondHead);
     controller.answerChanged(AnswerKind::End, 2);
     EXPECT_EQ(head(2), firstHead);
-    exchange.writeAnswer(2, AnswerKind::End, firstHead);
+    answer(2, AnswerKind::End, firstHead);
     clock.advance(100);
     EXPECT_EQ(head(2), secondHead);
     // A next answer moves nothing on meanwhile.
-    exchange.writeAnswer(1, AnswerKind::Next, secondHead);
+    answer(1, AnswerKind::Next, secondHead);
     clock.advance(300);
     EXPECT_EQ(head(2), secondHead);
     // Display 4 comes; display 3 goes silent and gets no repeat.
-    alive = {1, 2, 4};
+    wall = {{1, Life::Telling}, {2, Life::Telling}, {4, Life::Telling}};
     clock.advance(600);
     EXPECT_EQ(head(4), firstHead);
     clock.advance(3500);
-    exchange.writeAnswer(3, AnswerKind::End, secondHead);
+    answer(3, AnswerKind::End, secondHead);
     clock.advance(200);
     EXPECT_EQ(head(3), secondHead);
     EXPECT_EQ(view.cells[3].state, WallCell::State::Silent);
-    EXPECT_EQ(head(5), row.show == Show::None ? "" : head(5)) << "never there";
+    EXPECT_EQ(head(5), before[5]) << "never there";
 
+    std::map<int, std::string> copies; // what each display that got the message shows now
+    for (int n = 1; n <= 4; ++n) {
+        copies[n] = head(n);
+    }
     switch (row.ending) {
     case Ending::Time:
-        clock.advance(60'000);
+        ASSERT_TRUE(clock.advanceUntil([&] { return !view.urgent; }, 60'000));
         break;
     case Ending::Operator:
         controller.endUrgent();
@@ -138,18 +194,55 @@ TEST_P(UrgentRun, ReachesEveryDisplayThereRepeatsAndHandsBackToTheShow) {
     case Ending::Stop:
         controller.cmdStop_Click();
         break;
+    case Ending::Start:
+        controller.cmdDisplay_Click();
+        break;
+    case Ending::NewMessage:
+        ASSERT_EQ(controller.sayUrgent(saying("火災です")), "");
+        // The copies of the text before answer late: nothing comes of it.
+        for (const auto& [n, copy] : copies) {
+            answer(n, AnswerKind::End, copy);
+            answer(n, AnswerKind::Next, copy);
+        }
+        clock.advance(1000);
+        for (const int n : {1, 2, 4}) {
+            EXPECT_EQ(exchange.readJob(n)->at(8), "火災です") << n;
+        }
+        for (int n = 1; n <= 4; ++n) {
+            copies[n] = head(n);
+        }
+        controller.endUrgent();
+        break;
     }
     EXPECT_FALSE(view.urgent);
     EXPECT_EQ(controller.isShowRunning(), row.goesOn);
-    if (row.goesOn) {
-        // From the row display 1 had, two start paces later, through the chain.
-        ASSERT_TRUE(clock.advanceUntil([&] { return head(1) == " 1 "; }, 2200));
-        if (row.show == Show::Still) {
-            EXPECT_EQ(head(2), " 0 ") << "a still show moves every display on with display 1";
-        } else {
-            exchange.writeAnswer(1, AnswerKind::Next, " 1 ");
-            ASSERT_TRUE(clock.advanceUntil([&] { return head(2) == " 1 "; }, 2000));
-        }
+    // Every screen that showed it is blanked at once, whatever comes next.
+    for (const auto& [n, copy] : copies) {
+        EXPECT_EQ(head(n), "-1") << n;
+    }
+    // The copies answer late, as they reach their hand-over point and their end.
+    for (const auto& [n, copy] : copies) {
+        answer(n, AnswerKind::Next, copy);
+        answer(n, AnswerKind::End, copy);
+    }
+    const std::string resumed = itemNumberLine(row.resumedRow);
+    if (row.goesOn && row.show == Show::Still) {
+        ASSERT_TRUE(clock.advanceUntil([&] { return head(1) == resumed; }, 2200));
+        EXPECT_EQ(head(2), " 0 ") << "a still show moves every display on with display 1";
+    } else if (row.goesOn) {
+        // From the row display 1 had (row 0 for a new start), two start paces later; display
+        // n + 1 gets it only once display n has reported it, late answers of the copies
+        // notwithstanding.
+        ASSERT_TRUE(clock.advanceUntil([&] { return head(1) == resumed; }, 2200));
+        clock.advance(3000); // watchers 2 and 3 are on and have read the late answers
+        EXPECT_EQ(head(2), "-1");
+        EXPECT_EQ(head(3), "-1");
+        EXPECT_FALSE(std::filesystem::exists(exchange.answerPath(AnswerKind::Next, 1)));
+        answer(1, AnswerKind::Next, resumed);
+        ASSERT_TRUE(clock.advanceUntil([&] { return head(2) == resumed; }, 200));
+        EXPECT_EQ(head(3), "-1");
+        answer(2, AnswerKind::Next, resumed);
+        ASSERT_TRUE(clock.advanceUntil([&] { return head(3) == resumed; }, 200));
         EXPECT_EQ(view.cells[1].state, WallCell::State::Showing);
     } else {
         clock.advance(5000);
@@ -157,27 +250,116 @@ TEST_P(UrgentRun, ReachesEveryDisplayThereRepeatsAndHandsBackToTheShow) {
             EXPECT_EQ(head(n), "-1") << n;
         }
     }
+    clock.advance(2000);
+    for (int n = 1; n <= RunController::displayCount; ++n) {
+        EXPECT_FALSE(isUrgentHead(head(n))) << n;
+    }
     // Display 4 may not have polled since: the next message comes under the other line 1.
+    const std::string lastOnFour = copies[4];
     ASSERT_EQ(controller.sayUrgent(message), "");
-    EXPECT_EQ(head(4), secondHead);
+    EXPECT_TRUE(isUrgentHead(head(4)) && head(4) != lastOnFour) << head(4);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UrgentRun,
-    ::testing::Values(UrgentCase{"show_ends_by_time", Show::Text, Ending::Time, true},
-                      UrgentCase{"show_ended_by_the_operator", Show::Text, Ending::Operator, true},
-                      UrgentCase{"show_stopped", Show::Text, Ending::Stop, false},
-                      UrgentCase{"still_show", Show::Still, Ending::Operator, true},
-                      UrgentCase{"no_show_ends_by_time", Show::None, Ending::Time, false},
-                      UrgentCase{"no_show_ended_by_the_operator", Show::None, Ending::Operator,
-                                 false}),
+    ::testing::Values(
+        UrgentCase{"show_ends_by_time", Show::Text, Ending::Time, true, 1},
+        UrgentCase{"show_ended_by_the_operator", Show::Text, Ending::Operator, true, 1},
+        UrgentCase{"show_stopped", Show::Text, Ending::Stop, false, 0},
+        UrgentCase{"show_started_anew", Show::Text, Ending::Start, true, 0},
+        UrgentCase{"another_message_then_the_operator", Show::Text, Ending::NewMessage, true, 1},
+        UrgentCase{"still_show", Show::Still, Ending::Operator, true, 1},
+        UrgentCase{"no_show_ends_by_time", Show::None, Ending::Time, false, 0},
+        UrgentCase{"no_show_ended_by_the_operator", Show::None, Ending::Operator, false, 0},
+        UrgentCase{"no_show_then_a_start", Show::None, Ending::Start, true, 0}),
     [](const ::testing::TestParamInfo<UrgentCase>& param) { return param.param.name; });
 
-UrgentMessage saying(const char* text) {
-    UrgentMessage message;
-    message.text = text;
-    return message;
+class UrgentTest : public UrgentFixture, public ::testing::Test {};
+
+// A start that is refused leaves the message on the screens.
+TEST_F(UrgentTest, ARefusedStartLeavesTheMessageOn) {
+    wall = {{1, Life::Telling}};
+    table.append(textRow("only one"));
+    clock.advance(1000);
+    ASSERT_EQ(controller.sayUrgent(saying("地震です")), "");
+    controller.cmdDisplay_Click();
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_TRUE(view.urgent);
+    clock.advance(5000);
+    EXPECT_EQ(head(1), firstHead);
 }
+
+struct ReachCase {
+    const char* name;
+    std::map<int, Life> wall;
+    std::vector<int> showing;
+    std::vector<int> unconfirmed;
+    int status;
+    const char* says; // part of the line for the operator
+};
+
+class UrgentReachOf : public UrgentFixture, public ::testing::TestWithParam<ReachCase> {};
+
+TEST_P(UrgentReachOf, TellsWhichScreensShowIt) {
+    const ReachCase& row = GetParam();
+    wall = row.wall;
+    for (const auto& [n, life] : wall) {
+        if (life == Life::AnswerOnly) {
+            // It ran a show's item; its answers are all that tells of it.
+            answer(n, AnswerKind::End, " 0 ");
+        }
+    }
+    clock.advance(1000);
+    ASSERT_EQ(controller.sayUrgent(saying("テスト")), "");
+    clock.advance(1000);
+    const UrgentReach reach = controller.urgentReach();
+    EXPECT_EQ(reach.showing, row.showing);
+    EXPECT_EQ(reach.unconfirmed, row.unconfirmed);
+    EXPECT_TRUE(reach.waiting.empty());
+    EXPECT_EQ(reach.status(), row.status);
+    EXPECT_NE(reach.line().find(row.says), std::string::npos) << reach.line();
+    EXPECT_EQ(view.reach, reach);
+    // Whoever got it gets it again after its end answer for it.
+    for (const auto& [n, life] : wall) {
+        const std::string sent = head(n);
+        ASSERT_TRUE(isUrgentHead(sent)) << n;
+        answer(n, AnswerKind::End, sent);
+        clock.advance(600);
+        EXPECT_TRUE(isUrgentHead(head(n)) && head(n) != sent) << n;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Walls, UrgentReachOf,
+    ::testing::Values(
+        ReachCase{"no_display", {}, {}, {}, 1, "表示プログラムが見つからない"},
+        ReachCase{"an_older_display_without_a_presence_file",
+                  {{1, Life::AnswerOnly}},
+                  {},
+                  {1},
+                  3,
+                  "コンピュータ 1 に送りました"},
+        ReachCase{"one_that_only_touches_its_presence_file",
+                  {{2, Life::Touching}},
+                  {},
+                  {2},
+                  3,
+                  "コンピュータ 2 に送りました"},
+        ReachCase{"three_displays_one_absent",
+                  {{1, Life::Telling}, {3, Life::Telling}},
+                  {1, 3},
+                  {},
+                  0,
+                  "コンピュータ 1, 3 が表示しています"},
+        ReachCase{
+            "display_16", {{16, Life::AnswerOnly}}, {}, {16}, 3, "コンピュータ 16 に送りました"},
+        ReachCase{"told_and_unconfirmed",
+                  {{1, Life::Telling}, {2, Life::AnswerOnly}},
+                  {1},
+                  {2},
+                  0,
+                  "コンピュータ 2 には送りましたが"}),
+    [](const ::testing::TestParamInfo<ReachCase>& param) { return param.param.name; });
 
 TEST(UrgentMessage, ATextIsRefusedInTheWordsOfTheList) {
     EXPECT_EQ(saying("火災です").problem(), "");
