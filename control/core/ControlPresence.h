@@ -35,8 +35,9 @@ public:
 
     // The host name of another computer whose control program uses this Exchange folder now:
     // its sign of life names another computer (or another program on this one that still
-    // runs) and its beat changes while we watch, for at most staleMs. `wait` lets that much
-    // time pass (ms). Nothing when the folder is free.
+    // runs) and the file changes while we watch, for at most staleMs. `wait` lets that much
+    // time pass (ms). An empty name when the file kept changing but never read whole; nothing
+    // when the folder is free, or its file stayed as it was, whole or cut.
     static std::optional<std::string> otherController(const ExchangeFolder& exchange,
                                                       const std::function<void(int)>& wait);
 

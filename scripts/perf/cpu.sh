@@ -6,6 +6,7 @@
 # the X server that draws for it. Prints Markdown table rows.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+build_targets Velisto
 
 seconds=${LM_PERF_SECONDS:-60}
 width=1920

@@ -3,6 +3,7 @@
 # a text at "中" on a 1920x1080 Xvfb for LM_PERF_SECONDS (default 20). Prints a Markdown row.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+build_targets glide_frames
 
 cleanup() { [ -n "${xvfb_pid:-}" ] && stop_pid "$xvfb_pid"; }
 trap cleanup EXIT

@@ -9,6 +9,7 @@
 # Prints Markdown table rows: notifications / polls alone in each cell.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+build_targets showhandover_e2e_tests
 
 csv=$(mktemp)
 trap 'rm -f "$csv"' EXIT

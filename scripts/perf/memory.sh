@@ -3,6 +3,7 @@
 # across its screen, on a 1920x1080 and on a 3840x2160 Xvfb. Prints Markdown table rows.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+build_targets Velisto
 
 work=$(mktemp -d)
 cleanup() {

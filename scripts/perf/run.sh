@@ -15,6 +15,7 @@ source "$here/common.sh"
 
 ensure_chromium
 build_programs
+export LM_PERF_BUILT=1
 mkdir -p "$perf_build"
 out="$perf_build/perf.md"
 

@@ -5,6 +5,7 @@
 # (default 1) of each are added up. Prints Markdown table rows.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+build_targets showhandover_e2e_tests
 
 seconds=${LM_PERF_SECONDS:-60}
 csv=$(mktemp)

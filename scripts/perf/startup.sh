@@ -5,6 +5,7 @@
 # Prints Markdown table rows.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+build_targets Velisto LMControl first_frame
 
 runs=${LM_PERF_RUNS:-10}
 work=$(mktemp -d)

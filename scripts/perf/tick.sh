@@ -3,6 +3,7 @@
 # of 5 repetitions. Prints Markdown table rows.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+build_targets display_tick_benchmark
 
 "$perf_build/benchmarks/display_tick_benchmark" --benchmark_repetitions=5 \
     --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null |

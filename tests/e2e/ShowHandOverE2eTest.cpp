@@ -246,8 +246,9 @@ private slots:
 
     // Two displays, each on an sshfs mount of the Exchange folder as on a computer of its own,
     // the control program on the folder itself. Display 2 runs each item from the instant of
-    // display 1's next answer, so its own next answer comes exactly the item's 12 ticks later,
-    // and the handlers run at their ticks' deadlines.
+    // display 1's next answer, so its own next answer is due exactly the item's 12 ticks later,
+    // and it paints every tick: none is caught up. How late the handlers run is the machine's
+    // (scripts/perf/wall.sh measures it); here it is only told.
     void displaysOnAShareStepInUnison() {
         if (const QString lacking = SshShare::missing(); !lacking.isEmpty()) {
             QSKIP(qPrintable(QStringLiteral("no network share on this machine: ") + lacking));
@@ -282,38 +283,38 @@ private slots:
         const std::vector<QStringList> one = traceOf(work.path() / "1");
         const std::vector<QStringList> two = traceOf(work.path() / "2");
         QStringList offsets;
-        std::vector<double> handlerOffsets;
         for (int row = 0; row < 5; ++row) {
             const QString head = QString::number(row);
             const QStringList first = lineOf(one, "tick", head);
             const QStringList second = lineOf(two, "tick", head);
-            QVERIFY(!first.isEmpty() && !second.isEmpty());
-            QCOMPARE(lineOf(two, "start", head).value(3), QStringLiteral("instant"));
-            // Tick 12 of 100 ms: the fields are tick k, scheduled µs, handler µs.
+            const QStringList start = lineOf(two, "start", head);
+            QVERIFY(!first.isEmpty() && !second.isEmpty() && !start.isEmpty());
+            // The fields of a tick: k, due µs, handler µs; of a start: how, the instant µs.
+            QCOMPARE(start.value(3), QStringLiteral("instant"));
+            // The instant that travelled through the control program is the due time of
+            // display 1's answering tick, and display 2's tick 12 answers, due 1.2 s after it.
+            QCOMPARE(start.value(4), first[4]);
             QCOMPARE(second[3], QStringLiteral("12"));
-            const auto offsetMs = [&](int field) {
-                return static_cast<double>(second[field].toLongLong() - first[field].toLongLong() -
-                                           1'200'000) /
-                       1000.0;
-            };
-            offsets << QStringLiteral("row %1: scheduled %2 ms, handlers %3 ms")
+            QCOMPARE(second[4].toLongLong() - start.value(4).toLongLong(), 1'200'000LL);
+            offsets << QStringLiteral("row %1: handlers %2 ms apart")
                            .arg(row)
-                           .arg(offsetMs(4), 0, 'f', 3)
-                           .arg(offsetMs(5), 0, 'f', 3);
-            // The handlers themselves within a tick; most within a few ms (below).
-            QVERIFY2(std::abs(offsetMs(4)) <= 5.0 && std::abs(offsetMs(5)) < 100.0,
-                     qPrintable(offsets.join(QStringLiteral("; "))));
-            handlerOffsets.push_back(std::abs(offsetMs(5)));
+                           .arg(static_cast<double>(second[5].toLongLong() - first[5].toLongLong() -
+                                                    1'200'000) /
+                                    1000.0,
+                                0, 'f', 3);
         }
-        // Every tick painted (not replayed) ran within a few ms of its deadline, never before.
+        // Every tick painted, none caught up, and none ran before it was due.
         std::vector<double> late;
+        QStringList replayed;
         for (const auto* trace : {&one, &two}) {
             for (const QStringList& f : *trace) {
-                if (f.size() >= 7 && f[0] == QLatin1String("tick") &&
-                    f[6] == QLatin1String("live")) {
-                    late.push_back(static_cast<double>(f[5].toLongLong() - f[4].toLongLong()) /
-                                   1000.0);
+                if (f.size() < 7 || f[0] != QLatin1String("tick")) {
+                    continue;
                 }
+                if (f[6] != QLatin1String("live")) {
+                    replayed << f.mid(0, 4).join(QLatin1Char(' '));
+                }
+                late.push_back(static_cast<double>(f[5].toLongLong() - f[4].toLongLong()) / 1000.0);
             }
         }
         qInfo("%s", qPrintable(offsets.join(QStringLiteral("; "))));
@@ -321,9 +322,8 @@ private slots:
               "%.3f ms",
               late.size(), percentile(late, 0.0), percentile(late, 0.5), percentile(late, 0.9),
               percentile(late, 1.0));
-        QVERIFY(percentile(handlerOffsets, 0.5) <= 5.0);
-        QVERIFY(percentile(late, 0.0) >= -0.1 && percentile(late, 0.5) <= 3.0 &&
-                percentile(late, 0.9) <= 5.0);
+        QVERIFY2(replayed.isEmpty(), qPrintable(replayed.join(QStringLiteral(", "))));
+        QVERIFY(percentile(late, 0.0) >= -0.1);
     }
 
     // A display that reads its job on a share just as the control program has emptied the file,
