@@ -1,6 +1,7 @@
 #include "ControlInstance.h"
 #include "ControlOptions.h"
 #include "ControlPresence.h"
+#include "ControlProgram.h"
 #include "ControlState.h"
 #include "ExchangeFolder.h"
 #include "QtMessageBoxes.h"
@@ -30,7 +31,7 @@ extern "C" void cleanExchangeAtExit() {
     if (exchangeWorkDir.empty()) {
         return;
     }
-    lm::frmLMControl::removeJobsAndAnswers(exchangeWorkDir);
+    lm::OperatorDesk::removeJobsAndAnswers(exchangeWorkDir);
 }
 
 // XDG_STATE_HOME, or ~/.local/state: where programs keep what should outlive a restart.
@@ -99,6 +100,104 @@ int handOver(const lm::ControlInstance& instance, const lm::ControlOptions& opti
     return ask(instance, request, true);
 }
 
+// Every job file is written in code page 932; without the converter the first one would fail
+// inside a timer tick. False after the box that says so.
+bool canConvertShiftJis() {
+    const std::string missing = lm::ShiftJis::missingConverters();
+    if (missing.empty()) {
+        return true;
+    }
+    lm::QtMessageBoxes().warn(
+        "このコンピュータの C ライブラリ（iconv）に、シフトJIS（CP932）の変換がありません（" +
+            missing +
+            "）。表示プログラムへの指示を書けないため、終了します。gconv の CP932 "
+            "モジュール（Debian では libc6 に含まれます）を入れて下さい。",
+        "注意！");
+    return false;
+}
+
+// Before anything touches the folder: starting would delete the files of a show that another
+// computer's control program runs. False after the box that says so.
+bool folderIsFree(const std::filesystem::path& workDir) {
+    const std::optional<std::string> other = lm::ControlPresence::otherController(
+        lm::ExchangeFolder(workDir), [](int ms) { QThread::msleep(static_cast<unsigned>(ms)); });
+    if (!other) {
+        return true;
+    }
+    // A record that kept changing but could never be read names no computer.
+    const std::string who = other->empty() ? "別のコンピュータ" : "コンピュータ「" + *other + "」";
+    lm::QtMessageBoxes().warn(who + "の制御プログラムが、この data フォルダーで動いています。制御"
+                                    "プログラムは一つの data フォルダーに一つだけ動かせます。そち"
+                                    "らを使うか、そちらを終了させてから起動して下さい。",
+                              "注意！");
+    std::fprintf(stderr, "LMControl: the control program on %s uses this Exchange folder\n",
+                 other->empty() ? "another computer" : other->c_str());
+    return false;
+}
+
+// What the command line asks of the program as it starts: the show of the last run, or a show
+// file (and its start).
+void startAsAsked(const lm::ControlOptions& options, lm::OperatorDesk& desk,
+                  lm::frmLMControl& window) {
+    if (options.resume()) {
+        const lm::DeskOutcome resumed = desk.resume();
+        if (resumed.code == lm::DeskOutcome::Code::Unreadable) {
+            std::fprintf(stderr, "LMControl: %s\n", resumed.words().c_str());
+        }
+        // Its boxes stand over the window once it is up.
+        desk.announce(resumed.messages);
+    }
+    if (!options.showFile().empty()) {
+        // Once the window is up, so that its message boxes have it to stand over.
+        QTimer::singleShot(0, &window, [&window, &desk, &options] {
+            const lm::DeskOutcome loaded = desk.load(options.showFile());
+            window.showOutcome(loaded);
+            if (loaded.done() && options.start()) {
+                window.cmdDisplay_Click();
+            }
+        });
+    }
+}
+
+// The program with its window, until it ends.
+int runWithWindow(const QApplication& app, const lm::ControlOptions& options,
+                  lm::ControlInstance& instance, const std::filesystem::path& workDir) {
+    lm::ShutdownSignals shutdownSignals;
+    lm::ControlProgram::Options programOptions;
+    programOptions.workDir = workDir;
+    programOptions.stateFolder = lm::ControlState::folderFor(stateHome(), workDir);
+    const int base = lm::WakeUpSocket::chosenBase(options.portBase());
+    programOptions.wakeUpPort = base == 0 ? 0 : lm::WakeUpPorts{base}.control();
+    lm::ControlProgram program(programOptions);
+    program.start();
+    exchangeWorkDir = workDir;
+    std::atexit(cleanExchangeAtExit);
+
+    lm::frmLMControl::Services services;
+    services.program = &program;
+    lm::frmLMControl window(services);
+    instance.listen(
+        [&program](const lm::ControlRequest& request, const lm::ControlInstance::Reply& reply) {
+            program.requests().handle(request, reply);
+        });
+    // SIGTERM, SIGINT and logout never reach the close box: unload, then leave every event
+    // loop, a modal dialog's included. Ctrl+C in a terminal is the operator's; the others end
+    // a show that --resume starts again.
+    QObject::connect(
+        &shutdownSignals, &lm::ShutdownSignals::received, &window, [&window](int signal) {
+            window.Form_Unload(signal == SIGINT ? lm::Ending::Operator : lm::Ending::System);
+            QCoreApplication::exit(0);
+        });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
+                     [&window] { window.Form_Unload(); });
+    startAsAsked(options, program.desk(), window);
+    window.show();
+    const int status = QApplication::exec();
+    window.Form_Unload();
+    exchangeWorkDir.clear();
+    return status;
+}
+
 } // namespace
 
 // Exit status: 0 when the program ended normally or handed its command line to the LMControl
@@ -123,85 +222,19 @@ int main(int argc, char* argv[]) {
             return say(options);
         }
     }
-    QApplication app(argc, argv);
+    const QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("LMControl"));
-    // Every job file is written in code page 932; without the converter the first one would
-    // fail inside a timer tick.
-    if (const std::string missing = lm::ShiftJis::missingConverters(); !missing.empty()) {
-        lm::QtMessageBoxes().warn(
-            "このコンピュータの C ライブラリ（iconv）に、シフトJIS（CP932）の変換がありません（" +
-                missing +
-                "）。表示プログラムへの指示を書けないため、終了します。gconv の CP932 "
-                "モジュール（Debian では libc6 に含まれます）を入れて下さい。",
-            "注意！");
+    if (!canConvertShiftJis()) {
         return 1;
     }
-
     std::error_code error;
     const std::filesystem::path workDir = std::filesystem::current_path(error);
     lm::ControlInstance instance = thisFolder();
     if (!instance.claim()) {
         return handOver(instance, options);
     }
-    // Before anything touches the folder: starting would delete the files of a show that
-    // another computer's control program runs.
-    if (const std::optional<std::string> other =
-            lm::ControlPresence::otherController(lm::ExchangeFolder(workDir), [](int ms) {
-                QThread::msleep(static_cast<unsigned>(ms));
-            })) {
-        lm::QtMessageBoxes().warn("コンピュータ「" + *other +
-                                      "」の制御プログラムが、この data "
-                                      "フォルダーで動いています。制御プログラムは一つの data "
-                                      "フォルダーに一つだけ動かせます。そちらを使うか、そちら"
-                                      "を終了させてから起動して下さい。",
-                                  "注意！");
-        std::fprintf(stderr, "LMControl: the control program on %s uses this Exchange folder\n",
-                     other->c_str());
+    if (!folderIsFree(workDir)) {
         return 1;
     }
-    lm::ShutdownSignals shutdownSignals;
-
-    lm::frmLMControl::Services services;
-    services.stateFolder = lm::ControlState::folderFor(stateHome(), workDir);
-    const int base = lm::WakeUpSocket::chosenBase(options.portBase());
-    services.wakeUpPort = base == 0 ? 0 : lm::WakeUpPorts{base}.control();
-    lm::frmLMControl window(services);
-    exchangeWorkDir = window.CurrentDir;
-    std::atexit(cleanExchangeAtExit);
-    instance.listen(
-        [&window](const lm::ControlRequest& request, const lm::ControlInstance::Reply& reply) {
-            window.handleRequest(request, reply);
-        });
-
-    // SIGTERM, SIGINT and logout never reach the close box: unload, then leave every event
-    // loop, a modal dialog's included. Ctrl+C in a terminal is the operator's; the others end
-    // a show that --resume starts again.
-    QObject::connect(&shutdownSignals, &lm::ShutdownSignals::received, &window,
-                     [&window](int signal) {
-                         window.Form_Unload(signal == SIGINT ? lm::frmLMControl::Ending::Operator
-                                                             : lm::frmLMControl::Ending::System);
-                         QCoreApplication::exit(0);
-                     });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
-                     [&window] { window.Form_Unload(); });
-
-    if (options.resume()) {
-        std::string why;
-        if (!window.resume(why)) {
-            std::fprintf(stderr, "LMControl: %s\n", why.c_str());
-        }
-    }
-    window.show();
-    if (!options.showFile().empty()) {
-        // Once the window is up, so that its message boxes have it to stand over.
-        QTimer::singleShot(0, &window, [&window, &options] {
-            if (window.openShowFile(options.showFile()) && options.start()) {
-                window.cmdDisplay_Click();
-            }
-        });
-    }
-    const int status = QApplication::exec();
-    window.Form_Unload();
-    exchangeWorkDir.clear();
-    return status;
+    return runWithWindow(app, options, instance, workDir);
 }

@@ -115,63 +115,67 @@ std::optional<ControlState::Copy> ControlState::read(std::string& why) {
         return std::nullopt;
     }
     Copy copy;
-    std::string listName;
-    int items = -1;
-    bool repeatSeen = false;
+    SettingsRead read;
     for (std::size_t i = 1; i < lines->size(); ++i) {
-        const std::string& line = (*lines)[i];
-        const std::size_t equals = line.find('=');
-        if (equals == std::string::npos) {
-            continue;
-        }
-        const std::string key = line.substr(0, equals);
-        const std::string value = line.substr(equals + 1);
-        if (key == "list") {
-            listName = value;
-        } else if (key == "items") {
-            if (std::from_chars(value.data(), value.data() + value.size(), items).ec !=
-                std::errc()) {
-                return damaged("item count");
-            }
-        } else if (key == "speed") {
-            copy.settings.speed = value;
-        } else if (key == "movement") {
-            copy.settings.movement = value;
-        } else if (key == "repeat") {
-            copy.settings.repeat = value == "1";
-            repeatSeen = true;
-        } else if (key == "running") {
-            copy.settings.running = value == "1";
-        } else if (key.starts_with("urgent-")) {
-            UrgentMessage& urgent =
-                copy.settings.urgent ? *copy.settings.urgent : copy.settings.urgent.emplace();
-            if (key == "urgent-text") {
-                urgent.text = value;
-            } else if (key == "urgent-text-colour") {
-                urgent.textColour = value;
-            } else if (key == "urgent-back-colour") {
-                urgent.backColour = value;
-            } else if (key == "urgent-ends" && !value.empty()) {
-                std::int64_t ends = 0;
-                if (std::from_chars(value.data(), value.data() + value.size(), ends).ec !=
-                    std::errc()) {
-                    return damaged("urgent message's end");
-                }
-                urgent.endsAtUs = ends;
-            }
+        if (std::string damage = takeSetting((*lines)[i], copy.settings, read); !damage.empty()) {
+            return damaged(damage);
         }
     }
-    if (items < 0 || !repeatSeen || (listName != listA && listName != listB)) {
+    if (read.items < 0 || !read.repeatSeen || (read.list != listA && read.list != listB)) {
         return damaged(std::string(settingsName) + " incomplete");
     }
-    const std::optional<showFile::Contents> list = showFile::read(m_folder / listName);
-    if (!list || static_cast<int>(list->items.size()) != items) {
-        return damaged(listName + " does not hold " + std::to_string(items) + " items");
+    const std::optional<showFile::Contents> list = showFile::read(m_folder / read.list);
+    if (!list || static_cast<int>(list->items.size()) != read.items) {
+        return damaged(read.list + " does not hold " + std::to_string(read.items) + " items");
     }
     copy.items = list->items;
-    m_listName = listName;
+    m_listName = read.list;
     m_held = false;
     return copy;
+}
+
+std::string ControlState::takeSetting(const std::string& line, Settings& settings,
+                                      SettingsRead& read) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) {
+        return {};
+    }
+    const std::string key = line.substr(0, equals);
+    const std::string value = line.substr(equals + 1);
+    if (key == "list") {
+        read.list = value;
+    } else if (key == "items") {
+        if (std::from_chars(value.data(), value.data() + value.size(), read.items).ec !=
+            std::errc()) {
+            return "item count";
+        }
+    } else if (key == "speed") {
+        settings.speed = value;
+    } else if (key == "movement") {
+        settings.movement = value;
+    } else if (key == "repeat") {
+        settings.repeat = value == "1";
+        read.repeatSeen = true;
+    } else if (key == "running") {
+        settings.running = value == "1";
+    } else if (key.starts_with("urgent-")) {
+        UrgentMessage& urgent = settings.urgent ? *settings.urgent : settings.urgent.emplace();
+        if (key == "urgent-text") {
+            urgent.text = value;
+        } else if (key == "urgent-text-colour") {
+            urgent.textColour = value;
+        } else if (key == "urgent-back-colour") {
+            urgent.backColour = value;
+        } else if (key == "urgent-ends" && !value.empty()) {
+            std::int64_t ends = 0;
+            if (std::from_chars(value.data(), value.data() + value.size(), ends).ec !=
+                std::errc()) {
+                return "urgent message's end";
+            }
+            urgent.endsAtUs = ends;
+        }
+    }
+    return {};
 }
 
 bool ControlState::write(const ItemTable& table, const Settings& settings) {

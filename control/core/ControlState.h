@@ -55,6 +55,15 @@ public:
     bool write(const ItemTable& table, const Settings& settings);
 
 private:
+    // What the settings say of the list file beside them.
+    struct SettingsRead {
+        std::string list;
+        int items = -1;
+        bool repeatSeen = false;
+    };
+    // Takes one "key=value" line of the settings; what is damaged, or empty.
+    static std::string takeSetting(const std::string& line, Settings& settings, SettingsRead& read);
+
     std::filesystem::path m_folder;
     std::string m_listName; // the list file the settings name
     bool m_held = false;

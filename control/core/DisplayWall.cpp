@@ -6,6 +6,7 @@
 namespace lm {
 
 void DisplayWall::poll(std::int64_t now) {
+    m_lastPoll = now;
     const bool answersToo = ++m_polls % answerLookEvery == 0;
     for (int n = 1; n <= vocabulary::maxDisplays; ++n) {
         Display& display = at(n);

@@ -28,8 +28,10 @@ public:
 
     // One look at every presence file (one small file each), at the controller's time now.
     void poll(std::int64_t now);
-    // An answer of display n was seen: it runs, and is no longer silent.
+    // An answer of display n was seen: it runs, and is no longer silent. Without a time: at
+    // the last poll's.
     void noteAnswer(int n, std::int64_t now);
+    void noteAnswer(int n) { noteAnswer(n, m_lastPoll); }
     // Display n is overdue with its answer. Only an answer, or its presence coming back after
     // it went, ends that: a program that touches its file but never answers stays silent.
     void markSilent(int n);
@@ -38,6 +40,7 @@ public:
     // The display programs were told to end: those that go are absent, not silent.
     void forget();
 
+    const ExchangeFolder& exchange() const { return m_exchange; }
     bool isPresent(int n) const { return at(n).present; }
     bool isSilent(int n) const { return at(n).silent; }
     // What display n said of itself in its presence file when it last changed; nothing for a
@@ -75,6 +78,7 @@ private:
     const ExchangeFolder& m_exchange;
     std::array<Display, vocabulary::maxDisplays + 1> m_displays{}; // index 0 unused
     int m_polls = 0;
+    std::int64_t m_lastPoll = 0;
 };
 
 } // namespace lm

@@ -1,15 +1,10 @@
 #pragma once
 
-#include "UrgentMessage.h"
-#include "UrgentReach.h"
-#include "WallCell.h"
-
-#include <optional>
 #include <string>
 
 namespace lm {
 
-// What the run controller reads from and shows in the control window.
+// What the show run controller reads of the settings a show runs with, and shows of its run.
 class RunView {
 public:
     virtual ~RunView() = default;
@@ -25,16 +20,9 @@ public:
     virtual void setLineCaption(const std::string& caption) = 0;     // lblNum
     virtual void markStarterStopped() = 0;                           // lblNum turns bright red
 
-    // Job files could not be written (empty: writing works again). Shown without blocking.
-    virtual void setJobWriteProblem(const std::string& problem) = 0;
-
-    // The state of display computer n (1 to 16) changed.
-    virtual void setWallCell(int display, const WallCell& cell) = 0;
-
-    // The urgent message that runs now, or none.
-    virtual void setUrgent(const std::optional<UrgentMessage>& message) = 0;
-    // Which displays show it; told whenever that changes.
-    virtual void setUrgentReach(const UrgentReach& reach) = 0;
+    // Something a cell of the wall shows may have changed: a display's presence, its row, its
+    // silence.
+    virtual void wallChanged() = 0;
 };
 
 } // namespace lm

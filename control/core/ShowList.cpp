@@ -64,6 +64,41 @@ ShowList::AddResult ShowList::add(const ItemEntry& entry) {
         result.status = AddResult::Status::Full;
         return result;
     }
+    if (!prepare(entry, result)) {
+        return result;
+    }
+    const std::size_t linesBefore = m_lines.size();
+    appendRow(rowOf(entry));
+    if (m_lines.size() > linesBefore) {
+        result.line = m_lines.back();
+    }
+    return result;
+}
+
+ShowList::AddResult ShowList::change(int line, const ItemEntry& entry) {
+    AddResult result;
+    const int r = rowOfLine(line);
+    if (r < 0) {
+        result.status = AddResult::Status::NoSuchLine;
+        return result;
+    }
+    if (!prepare(entry, result)) {
+        return result;
+    }
+    ItemTable::Row row = rowOf(entry);
+    // The reserved fields are not the entry's: a show file's values there stay.
+    for (std::size_t field = ItemTable::pictureField + 1; field < row.size(); ++field) {
+        row[field] = m_table.row(r)[field];
+    }
+    for (std::size_t field = 0; field < row.size(); ++field) {
+        m_table.setField(r, field, row[field]);
+    }
+    m_lines[static_cast<std::size_t>(line)] = descriptionLine(row).value_or(std::string());
+    result.line = m_lines[static_cast<std::size_t>(line)];
+    return result;
+}
+
+bool ShowList::prepare(const ItemEntry& entry, AddResult& result) const {
     std::string problem = entryProblem(entry);
     if (problem.empty() && !entry.picturePath.empty()) {
         problem = pictureProblemWarning(entry.picturePath, m_exchange);
@@ -71,27 +106,22 @@ ShowList::AddResult ShowList::add(const ItemEntry& entry) {
     if (!problem.empty()) {
         result.status = AddResult::Status::Refused;
         result.warning = std::move(problem);
-        return result;
+        return false;
     }
-    const ItemTable::Row row = rowOf(entry);
-    if (!entry.picturePath.empty()) {
-        // A picture item selected in the list and added again names a file that is already
-        // there; its copy fails quietly and the item uses that file.
-        copyPictureIntoExchange(entry.picturePath, m_exchange);
-        const std::string& name = row[ItemTable::pictureField];
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(m_exchange.folder() / name, error)) {
-            result.warning = "画像ファイル「" + name +
-                             "」を data フォルダーにコピーできませんでした。この項目の画像は"
-                             "表示されません。";
-        }
+    if (entry.picturePath.empty()) {
+        return true;
     }
-    const std::size_t linesBefore = m_lines.size();
-    appendRow(row);
-    if (m_lines.size() > linesBefore) {
-        result.line = m_lines.back();
+    // A picture item selected in the list and added again names a file that is already there;
+    // its copy fails quietly and the item uses that file.
+    copyPictureIntoExchange(entry.picturePath, m_exchange);
+    const std::string name = bareName(entry.picturePath);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(m_exchange.folder() / name, error)) {
+        result.warning = "画像ファイル「" + name +
+                         "」を data フォルダーにコピーできませんでした。この項目の画像は"
+                         "表示されません。";
     }
-    return result;
+    return true;
 }
 
 bool ShowList::appendRow(const ItemTable::Row& row) {

@@ -33,8 +33,9 @@ public:
     struct AddResult {
         enum class Status {
             Added,
-            Full,   // 101 items already: nothing is added, and nothing is said
-            Refused // a value cannot be carried: nothing is added; warning says why
+            Full,       // 101 items already: nothing is added, and nothing is said
+            Refused,    // a value cannot be carried: nothing is added; warning says why
+            NoSuchLine, // a change of a line List1 does not have
         };
         Status status = Status::Added;
         // The new line of List1; none when nothing was added.
@@ -66,6 +67,10 @@ public:
     // its line.
     AddResult add(const ItemEntry& entry);
 
+    // The item line `line` describes takes the entry's values, with the same checks and
+    // picture copy as an added item; its reserved fields stay.
+    AddResult change(int line, const ItemEntry& entry);
+
     // Appends a row as it stands, and its line when its kind is known (a show file's item).
     // False when the list is full.
     bool appendRow(const ItemTable::Row& row);
@@ -77,6 +82,9 @@ public:
     void clear();
 
 private:
+    // Checks the entry and copies its picture; false (result says why) when it is refused.
+    bool prepare(const ItemEntry& entry, AddResult& result) const;
+
     ItemTable& m_table;
     const ExchangeFolder& m_exchange;
     std::vector<std::string> m_lines;

@@ -208,7 +208,10 @@ void frmFileLoad::buildControls() {
     setTabOrder(cmdFileOk, cmdFileCancel);
     setTabOrder(cmdFileCancel, Text1);
     setTabOrder(Text1, Combo1);
+    connectControls();
+}
 
+void frmFileLoad::connectControls() {
     connect(Combo1, &QComboBox::editTextChanged, this, [this] { Combo1_Change(); });
     connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Change(); });
     connect(Drive1, &QComboBox::activated, this, [this] { Drive1_Change(); });

@@ -67,6 +67,7 @@ protected:
 
 private:
     void buildControls();
+    void connectControls();
     void fillDrives();
     // Shows the volume that holds the folder, without moving anything.
     void showDriveOf(const std::filesystem::path& folder);

@@ -1,21 +1,16 @@
 #include "frmLMControl.h"
 
 #include "ClickLabel.h"
+#include "ControlProgram.h"
 #include "DisplayRanges.h"
-#include "ExchangeFolder.h"
-#include "ExchangeWatcher.h"
 #include "JapaneseFont.h"
-#include "JobTrace.h"
+#include "OperatorDesk.h"
 #include "QtMessageBoxes.h"
-#include "QtTimer.h"
-#include "RunController.h"
-#include "ShowFileCommands.h"
-#include "ShowList.h"
 #include "TextRules.h"
 #include "Twips.h"
 #include "TwipsLayout.h"
 #include "Vocabulary.h"
-#include "WakeUpSocket.h"
+#include "WallCellText.h"
 #include "WrapButton.h"
 #include "WrapCheckBox.h"
 #include "frmFileLoad.h"
@@ -59,28 +54,6 @@ constexpr int wallHeightTwips = 360;
 constexpr int wallCellPitchTwips = 653;
 constexpr int wallCellGapTwips = 30;
 
-struct CellLook {
-    QColor back;
-    QColor text;
-    const char* mark; // each state has its own, so colour is never the only sign
-};
-
-CellLook cellLook(WallCell::State state) {
-    switch (state) {
-    case WallCell::State::Absent:
-        return {QColor(192, 192, 192), QColor(96, 96, 96), "－"};
-    case WallCell::State::Idle:
-        return {QColor(255, 255, 255), QColor(0, 0, 0), "○"};
-    case WallCell::State::Showing:
-        return {QColor(192, 255, 192), QColor(0, 0, 0), "▶"};
-    case WallCell::State::Urgent:
-        return {QColor(255, 192, 0), QColor(0, 0, 0), "！"};
-    case WallCell::State::Silent:
-        break;
-    }
-    return {QColor(255, 0, 0), QColor(255, 255, 255), "×"};
-}
-
 // Colour number of the line label once the starter has switched every watcher on.
 constexpr int starterStoppedColour = 12;
 
@@ -103,13 +76,25 @@ void makeEditable(QComboBox* combo) {
     combo->setCompleter(nullptr);
 }
 
+QColor colourOf(const WallCellText::Rgb& rgb) {
+    return {rgb.red, rgb.green, rgb.blue};
+}
+
+void showCell(QLabel* label, const WallCellText& shown) {
+    label->setText(QString::fromStdString(shown.text));
+    label->setToolTip(QString::fromStdString(shown.tip));
+    fillBackground(label, colourOf(shown.back));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colourOf(shown.ink));
+    label->setPalette(palette);
+}
+
 } // namespace
 
 frmLMControl::frmLMControl(QWidget* parent) : frmLMControl(Services{}, parent) {}
 
 frmLMControl::frmLMControl(Services services, QWidget* parent)
-    : QMainWindow(parent), m_services(services),
-      m_clock(services.clock != nullptr ? *services.clock : SystemClock::instance()) {
+    : QMainWindow(parent), m_services(std::move(services)) {
     setObjectName(QStringLiteral("frmLMControl"));
     setWindowTitle(QStringLiteral("制御機　ミラトス"));
     m_twipsPerPixel = Twips::perPixel(this);
@@ -133,7 +118,11 @@ frmLMControl::frmLMControl(Services services, QWidget* parent)
     Form_Load();
 }
 
-frmLMControl::~frmLMControl() = default;
+frmLMControl::~frmLMControl() {
+    if (m_program != nullptr && !m_unloaded) {
+        desk().removeObserver(*this);
+    }
+}
 
 void frmLMControl::buildEntryFrame() {
     const TwipsLayout layout(m_twipsPerPixel);
@@ -170,6 +159,18 @@ void frmLMControl::buildEntryFrame() {
     ComboTBackColor = layout.make<QComboBox>(Frame1, "ComboTBackColor", {1560, 2280, 1815, 360},
                                              JapaneseFont::gothic(12));
 
+    buildPictureBox();
+    connect(Text1, &QLineEdit::textChanged, this, &frmLMControl::Text1_Change);
+    connect(cmdText, &QPushButton::clicked, this, &frmLMControl::cmdText_Click);
+    connect(cmdTextClear, &QPushButton::clicked, this, &frmLMControl::cmdTextClear_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &frmLMControl::cmdClear_Click);
+
+    makeEditable(ComboTForeColor);
+    makeEditable(ComboTBackColor);
+}
+
+void frmLMControl::buildPictureBox() {
+    const TwipsLayout layout(m_twipsPerPixel);
     lblComputerName = layout.make<QLabel>(Frame1, "lblComputerName", {4200, 1440, 1215, 615},
                                           JapaneseFont::gothic(12));
     lblComputerName->setText(QStringLiteral("表示させる画像"));
@@ -190,13 +191,6 @@ void frmLMControl::buildEntryFrame() {
     lblInput->raise();
     connect(ImagePicture, &ClickLabel::clicked, this, [this] { ImagePicture_Click(0); });
     connect(lblInput, &ClickLabel::clicked, this, [this] { lblInput_Click(0); });
-    connect(Text1, &QLineEdit::textChanged, this, &frmLMControl::Text1_Change);
-    connect(cmdText, &QPushButton::clicked, this, &frmLMControl::cmdText_Click);
-    connect(cmdTextClear, &QPushButton::clicked, this, &frmLMControl::cmdTextClear_Click);
-    connect(cmdClear, &QPushButton::clicked, this, &frmLMControl::cmdClear_Click);
-
-    makeEditable(ComboTForeColor);
-    makeEditable(ComboTBackColor);
 }
 
 void frmLMControl::buildListArea() {
@@ -245,7 +239,7 @@ void frmLMControl::buildListArea() {
     connect(cmdFileSave, &QPushButton::clicked, this, &frmLMControl::cmdFileSave_Click);
 }
 
-void frmLMControl::buildRunArea() {
+void frmLMControl::buildRunFrame() {
     const TwipsLayout layout(m_twipsPerPixel);
     Frame2 = layout.make<QGroupBox>(m_client, "Frame2", {120, 6840, 2415, 1095},
                                     JapaneseFont::gothic(9.75));
@@ -263,7 +257,11 @@ void frmLMControl::buildRunArea() {
         layout.make<QLabel>(Frame2, "lblNum", {1440, 720, 975, 255}, JapaneseFont::gothic(9.75));
     lblNum->setText(QStringLiteral("行"));
     fillBackground(lblNum, linePaleYellow);
+}
 
+void frmLMControl::buildRunArea() {
+    const TwipsLayout layout(m_twipsPerPixel);
+    buildRunFrame();
     Label1 = layout.make<QLabel>(m_client, "Label1", {2640, 6840, 1215, 375},
                                  JapaneseFont::gothic(9.75));
     Label1->setText(QStringLiteral("表示の速さ"));
@@ -292,9 +290,9 @@ void frmLMControl::buildRunArea() {
     cmdStop->setText(QStringLiteral("表示を止める"));
     connect(cmdStop, &QPushButton::clicked, this, &frmLMControl::cmdStop_Click);
     for (QComboBox* combo : {ComboTSpeed, ComboTMove}) {
-        connect(combo, &QComboBox::editTextChanged, this, &frmLMControl::keepCopy);
+        connect(combo, &QComboBox::editTextChanged, this, &frmLMControl::settingsEdited);
     }
-    connect(Check1, &QCheckBox::toggled, this, &frmLMControl::keepCopy);
+    connect(Check1, &QCheckBox::toggled, this, &frmLMControl::settingsEdited);
     connect(cmdDisplay, &QPushButton::clicked, this, &frmLMControl::cmdDisplay_Click);
 
     // The number of display computers: every show runs for all sixteen, so neither the list
@@ -310,6 +308,7 @@ void frmLMControl::buildRunArea() {
     for (QComboBox* combo : {ComboTSpeed, ComboTMove, ComboNum}) {
         makeEditable(combo);
     }
+    connect(ComboNum, &QComboBox::editTextChanged, this, &frmLMControl::settingsEdited);
 }
 
 void frmLMControl::buildMenus() {
@@ -386,7 +385,7 @@ void frmLMControl::buildWallStrip() {
                                            JapaneseFont::gothic(8.25, true));
         cell->setAlignment(Qt::AlignCenter);
         lblWall[static_cast<std::size_t>(n - 1)] = cell;
-        setWallCell(n, WallCell{});
+        showCell(cell, WallCellText::of(n, WallCell{}, {}));
     }
 }
 
@@ -437,126 +436,194 @@ void frmLMControl::Form_Load() {
     ComboNum->setEditText(QStringLiteral("16"));
 
     fillChoiceLists();
+    attachProgram();
+}
 
-    // Each step on its own: a failure never keeps the later ones from being tried.
-    ExchangeFolder(CurrentDir).make();
-    removeJobsAndAnswers(CurrentDir);
+void frmLMControl::attachProgram() {
+    m_program = m_services.program;
+    if (m_program == nullptr) {
+        ControlProgram::Options options;
+        options.workDir = CurrentDir;
+        options.stateFolder = m_services.stateFolder;
+        options.clock = m_services.clock;
+        options.bindTimer = m_services.bindTimer;
+        options.wakeUpPort = m_services.wakeUpPort;
+        m_ownProgram = std::make_unique<ControlProgram>(std::move(options));
+        m_program = m_ownProgram.get();
+        // Makes the Exchange folder and empties it of job and answer files.
+        m_program->start();
+    }
+    m_program->setRaise([this] {
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        show();
+        raise();
+        activateWindow();
+    });
+    desk().addObserver(*this);
+    showSettings();
+    showRun();
+    showJobWriteProblem();
+    showListLines();
+    for (int n = 1; n <= vocabulary::maxDisplays; ++n) {
+        showWallCell(n);
+    }
+    showUrgent();
+}
 
-    RunView& view = *this;
-    m_run = std::make_unique<RunController>(m_table, CurrentDir, view, messageBoxes(), m_clock);
-    const auto bind = [this](Timer& timer) {
-        if (m_services.bindTimer) {
-            m_services.bindTimer(timer);
-        } else {
-            new QtTimer(timer, this);
+OperatorDesk& frmLMControl::desk() {
+    return m_program->desk();
+}
+
+void frmLMControl::deskChanged(DeskChanges changes) {
+    if (m_unloaded) {
+        return;
+    }
+    if (has(changes, DeskChange::List)) {
+        showListLines();
+    }
+    if (has(changes, DeskChange::Loaded)) {
+        cmdClear_Click();
+    }
+    if (has(changes, DeskChange::Settings)) {
+        showSettings();
+    }
+    if (has(changes, DeskChange::Run)) {
+        showRun();
+    }
+    if (has(changes, DeskChange::JobWrite)) {
+        showJobWriteProblem();
+    }
+    if (has(changes, DeskChange::Wall)) {
+        for (int n = 1; n <= vocabulary::maxDisplays; ++n) {
+            showWallCell(n);
+        }
+    }
+    if (has(changes, DeskChange::Urgent)) {
+        showUrgent();
+    }
+    if (has(changes, DeskChange::Announcement)) {
+        // Once the command that made them has returned: a box holds up everything after it.
+        QTimer::singleShot(0, this, &frmLMControl::showAnnouncements);
+    }
+}
+
+void frmLMControl::showSettings() {
+    const ShowSettings& settings = desk().settings();
+    m_showingSettings = true;
+    const auto show = [](QComboBox* combo, const std::string& text) {
+        if (combo->currentText().toStdString() != text) {
+            combo->setEditText(QString::fromStdString(text));
         }
     };
-    for (int n = 0; n < RunController::timerCount; ++n) {
-        bind(m_run->timer(n));
-    }
-    bind(m_run->wallTimer());
-    m_presence = std::make_unique<ControlPresence>(m_run->exchange());
-    bind(m_presence->timer());
-    if (m_services.wakeUpPort != 0) {
-        takeWakeUps(m_services.wakeUpPort);
-    }
-    m_jobTrace = JobTrace::fromEnvironment();
-    m_run->setJobWritten([this](int n, const std::string& head) {
-        if (m_jobTrace) {
-            m_jobTrace->written(n, head, m_clock.realUs());
-        }
-        const std::optional<SignOfLife>& life = m_run->displayLife(n);
-        if (m_wakeUp != nullptr && life && life->port != 0) {
-            m_wakeUp->send(n, life->addresses, life->port,
-                           m_run->exchange().jobPath(n).filename().string());
-        }
-    });
-    m_presence->start();
-    if (!m_services.stateFolder.empty()) {
-        m_state = std::make_unique<ControlState>(m_services.stateFolder);
-    }
-    // Timers on a virtual clock (tests) would meet reports that come at real moments.
-    if (!m_services.bindTimer && ExchangeWatcher::wanted()) {
-        watchAnswers();
-    }
-    m_showList = std::make_unique<ShowList>(m_table, m_run->exchange());
-    FileChooser& commandsChooser = *this;
-    m_fileCommands = std::make_unique<ShowFileCommands>(
-        *m_showList, [this] { cmdStop_Click(); }, commandsChooser, m_chooserVariables,
-        messageBoxes());
+    show(ComboTMove, settings.movement);
+    show(ComboTSpeed, settings.speed);
+    show(ComboNum, settings.displayCount);
+    Check1->setChecked(settings.repeat);
+    m_showingSettings = false;
 }
 
-void frmLMControl::watchAnswers() {
-    auto* watcher = new ExchangeWatcher(CurrentDir, this);
-    connect(watcher, &ExchangeWatcher::filesChanged, this, &frmLMControl::filesWritten);
+void frmLMControl::settingsEdited() {
+    if (m_showingSettings || m_program == nullptr) {
+        return;
+    }
+    ShowSettings settings;
+    settings.movement = ComboTMove->currentText().toStdString();
+    settings.speed = ComboTSpeed->currentText().toStdString();
+    settings.displayCount = ComboNum->currentText().toStdString();
+    settings.repeat = Check1->isChecked();
+    desk().setSettings(settings);
 }
 
-void frmLMControl::filesWritten(const QStringList& names) {
-    for (const QString& name : names) {
-        const std::optional<ExchangeFile> file = ExchangeFolder::fileOf(name.toStdString());
-        if (file && file->kind != ExchangeFile::Kind::Job) {
-            m_run->answerChanged(file->kind == ExchangeFile::Kind::EndAnswer ? AnswerKind::End
-                                                                             : AnswerKind::Next,
-                                 file->display);
-        }
+void frmLMControl::showRun() {
+    const DeskState& state = desk().state();
+    lblDisplay->setVisible(state.showingVisible);
+    lblCon->setText(QString::fromStdString(state.computerCaption));
+    lblNum->setText(QString::fromStdString(state.lineCaption));
+    if (state.starterStopped) {
+        const vocabulary::Rgb red = vocabulary::colourRgb(starterStoppedColour);
+        fillBackground(lblNum, QColor(red.red, red.green, red.blue));
     }
 }
 
-void frmLMControl::takeWakeUps(int port) {
-    m_wakeUp = new WakeUpSocket(port, WakeUpGate::controlAnswers(), this);
-    connect(m_wakeUp, &WakeUpSocket::filesChanged, this, &frmLMControl::filesWritten);
-    const auto publish = [this] {
-        m_presence->setWakeUp(m_wakeUp->port(), m_wakeUp->addresses());
-        // Without a port of its own, no display's wake-ups can arrive: no cell says so.
-        m_run->setWakeUpsHeard(m_wakeUp->port() == 0 ? std::function<bool(int)>() : [this](int n) {
-            return m_wakeUp->gate().heardFrom(n);
-        });
-    };
-    publish();
-    // A network that comes up after the program (a start at login) is taken when it is there.
-    auto* refresh = new QTimer(this);
-    refresh->setObjectName(QStringLiteral("wakeUpRefresh"));
-    refresh->setInterval(5000);
-    connect(refresh, &QTimer::timeout, this, [this, publish] {
-        if (m_wakeUp->refresh()) {
-            publish();
+void frmLMControl::showJobWriteProblem() {
+    const QString text = QString::fromStdString(desk().state().jobWriteProblem);
+    // One line beside the list's label; the whole text is in the tool tip.
+    lblJobWrite->setText(lblJobWrite->fontMetrics().elidedText(
+        text, Qt::ElideRight, lblJobWrite->contentsRect().width()));
+    lblJobWrite->setToolTip(text);
+    lblJobWrite->setVisible(!text.isEmpty());
+}
+
+void frmLMControl::showWallCell(int display) {
+    const DeskState& state = desk().state();
+    const auto index = static_cast<std::size_t>(display);
+    const WallCell& cell = state.cells.at(index);
+    QString since;
+    if (cell.state == WallCell::State::Silent) {
+        since = QDateTime::fromMSecsSinceEpoch(state.silentSinceUs.at(index) / 1000)
+                    .toLocalTime()
+                    .toString(QStringLiteral("HH:mm:ss"));
+    }
+    showCell(lblWall.at(index - 1), WallCellText::of(display, cell, since.toStdString()));
+}
+
+void frmLMControl::showUrgent() {
+    const DeskState& state = desk().state();
+    const std::optional<UrgentMessage>& message = state.urgent;
+    if (message) {
+        const QString until = message->endsAtUs
+                                  ? QDateTime::fromMSecsSinceEpoch(*message->endsAtUs / 1000)
+                                        .toLocalTime()
+                                        .toString(QStringLiteral("HH:mm"))
+                                  : QString();
+        const QString caption = until.isEmpty() ? QStringLiteral("緊急表示中：終わらせるまで")
+                                                : QStringLiteral("緊急表示中：%1 まで").arg(until);
+        // The corner line names the screens that show it; the tool tip has the text and the
+        // whole account, as `LMControl --say` gives it.
+        QString shown = QStringLiteral("表示なし");
+        if (!state.reach.showing.empty()) {
+            shown = QStringLiteral("%1 が表示")
+                        .arg(QString::fromStdString(displayRanges(state.reach.showing)));
+        } else if (!state.reach.reachedNone()) {
+            shown = QStringLiteral("未確認");
         }
-    });
-    refresh->start();
+        lblUrgent->setText(QStringLiteral(" %1（%2） ").arg(caption, shown));
+        lblUrgent->setToolTip(QString::fromStdString(message->text) + QLatin1Char('\n') +
+                              QString::fromStdString(state.reach.line()));
+    }
+    lblUrgent->setVisible(message.has_value());
+    menuBar()->adjustSize();
+    mnuUrgentEnd->setEnabled(message.has_value());
+    if (m_urgentDialog) {
+        m_urgentDialog->setRunning(message.has_value());
+    }
+}
+
+void frmLMControl::showAnnouncements() {
+    for (const DeskMessage& message : desk().takeAnnouncements()) {
+        if (!m_unloaded) {
+            messageBoxes().warn(message.text, message.title);
+        }
+    }
+}
+
+void frmLMControl::showOutcome(const DeskOutcome& outcome) {
+    for (const DeskMessage& message : outcome.messages) {
+        if (!m_unloaded) {
+            messageBoxes().warn(message.text, message.title);
+        }
+    }
 }
 
 void frmLMControl::Form_Unload(Ending ending) {
     if (m_unloaded) {
         return;
     }
-    if (ending == Ending::Operator && m_showRunning) {
-        m_showRunning = false;
-        keepCopy();
-    }
     m_unloaded = true;
-
     // The show ends with the window: no tick may write a job after the clean-up.
-    for (int n = 0; n < RunController::timerCount; ++n) {
-        m_run->timer(n).setEnabled(false);
-    }
-    m_run->wallTimer().setEnabled(false);
-
-    removeJobsAndAnswers(CurrentDir);
-    m_presence->stop();
+    m_program->end(ending);
+    desk().removeObserver(*this);
     unloadChooser();
-}
-
-void frmLMControl::removeJobsAndAnswers(const std::filesystem::path& currentDir) {
-    // Answers first, then jobs; every set is tried whatever happened to the one before.
-    const ExchangeFolder exchange(currentDir);
-    exchange.deleteSet(ExchangeSet::EndAnswers);
-    exchange.deleteSet(ExchangeSet::NextAnswers);
-    exchange.deleteSet(ExchangeSet::Jobs);
-    exchange.deleteSet(ExchangeSet::NextInstants);
-    exchange.deleteSet(ExchangeSet::StartInstants);
-    // A presence file left by a program long gone must not count; a running display makes
-    // its own again within a second.
-    exchange.deletePresence();
 }
 
 void frmLMControl::unloadChooser() {
@@ -583,271 +650,41 @@ void frmLMControl::mnuLMCEnd_Click() {
 }
 
 void frmLMControl::cmdStop_Click() {
-    m_run->cmdStop_Click();
-    m_showRunning = false;
-    keepCopy();
+    desk().stop();
 }
 
 void frmLMControl::mnuLMEnd_Click() {
-    if (m_run->mnuLMEnd_Click()) {
-        m_showRunning = false;
-        keepCopy();
+    if (messageBoxes().askYesNo(std::string(OperatorDesk::endDisplaysText),
+                                std::string(OperatorDesk::endDisplaysTitle))) {
+        desk().endDisplays();
     }
 }
 
 void frmLMControl::cmdDisplay_Click() {
-    m_run->cmdDisplay_Click();
-    // A start reduces picture paths to bare names: the copy takes them too.
-    m_showRunning = m_run->isShowRunning();
-    keepCopy();
+    showOutcome(desk().start());
+}
+
+void frmLMControl::chooseShowFile(const char* mode, const char* step) {
+    m_chooserVariables.SMode = mode;
+    // Another front end must not change the list while the operator chooses its file.
+    const OperatorDesk::Step held = desk().holdStep(step);
+    chooser().choose(m_chooserVariables);
 }
 
 void frmLMControl::mnuFileLoad_Click() {
-    if (!m_fileCommands->mnuFileLoad_Click() || m_unloaded) {
-        return;
+    desk().stopBeforeChooser();
+    chooseShowFile(chooserModeLoad, "データファイルの読み込み");
+    if (!m_unloaded) {
+        showOutcome(desk().loadChosen(m_chooserVariables));
     }
-    fillListLines();
-    cmdClear_Click();
-    listChanged();
-}
-
-bool frmLMControl::openShowFile(const std::filesystem::path& path) {
-    if (!m_fileCommands->openFile(path) || m_unloaded) {
-        return false;
-    }
-    fillListLines();
-    cmdClear_Click();
-    listChanged();
-    return true;
-}
-
-bool frmLMControl::resume(std::string& why) {
-    if (!m_state) {
-        why = "no folder for the copy of the show list";
-        return false;
-    }
-    const std::optional<ControlState::Copy> copy = m_state->read(why);
-    if (!copy) {
-        return false;
-    }
-    m_showList->clear();
-    for (const ItemTable::Row& row : copy->items) {
-        m_showList->appendRow(row);
-    }
-    fillListLines();
-    {
-        // The copy is what it describes; writing it back changes nothing.
-        const QSignalBlocker speed(ComboTSpeed);
-        const QSignalBlocker movement(ComboTMove);
-        const QSignalBlocker repeat(Check1);
-        ComboTSpeed->setEditText(QString::fromStdString(copy->settings.speed));
-        ComboTMove->setEditText(QString::fromStdString(copy->settings.movement));
-        Check1->setChecked(copy->settings.repeat);
-    }
-    std::optional<UrgentMessage> urgent = copy->settings.urgent;
-    if (urgent && urgent->endsAtUs && *urgent->endsAtUs <= m_clock.realUs()) {
-        urgent.reset(); // its time ran out while the program was not running
-    }
-    if (copy->settings.running || urgent) {
-        QTimer::singleShot(0, this, [this, running = copy->settings.running, urgent] {
-            if (m_unloaded) {
-                return;
-            }
-            if (running) {
-                cmdDisplay_Click();
-            }
-            if (urgent) {
-                // For what is left of its time; the show goes on after it.
-                m_run->sayUrgent(*urgent);
-            }
-        });
-    }
-    return true;
-}
-
-void frmLMControl::handleRequest(const ControlRequest& request, const RequestReply& reply) {
-    if (m_unloaded) {
-        reply({ControlReply::Status::Refused, "the control program is ending"});
-        return;
-    }
-    switch (request.kind) {
-    case ControlRequest::Kind::Raise:
-        break;
-    case ControlRequest::Kind::Open:
-    case ControlRequest::Kind::Start:
-        handOverShowFile(request.path, request.kind == ControlRequest::Kind::Start, reply);
-        break;
-    case ControlRequest::Kind::Say: {
-        UrgentMessage message;
-        message.text = request.text;
-        if (std::string refusal = sayUrgent(message, request.minutes); !refusal.empty()) {
-            reply({ControlReply::Status::Refused, std::move(refusal)});
-            return;
-        }
-        replyWhenShown(reply);
-        return;
-    }
-    case ControlRequest::Kind::SayEnd:
-        m_run->endUrgent();
-        reply({});
-        return;
-    }
-    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    show();
-    raise();
-    activateWindow();
-    if (request.kind == ControlRequest::Kind::Raise) {
-        reply({});
-    }
-}
-
-void frmLMControl::handOverShowFile(const std::filesystem::path& path, bool start,
-                                    const RequestReply& reply) {
-    // The second start is answered with what the boxes say, before any of them opens.
-    HeldMessageBoxes& boxes = messageBoxes();
-    boxes.hold();
-    bool done = m_fileCommands->handOver(path) && !m_unloaded;
-    if (done) {
-        fillListLines();
-        cmdClear_Click();
-        listChanged();
-        if (start) {
-            cmdDisplay_Click();
-            done = m_run->isShowRunning();
-        }
-    }
-    std::vector<HeldMessageBoxes::Warning> said = boxes.release();
-    std::string line;
-    if (!said.empty()) {
-        // The last box is the one that refused; a warning of a load that went on comes first.
-        line = done ? said.front().text : said.back().text;
-    }
-    reply({done ? ControlReply::Status::Done : ControlReply::Status::Refused, std::move(line)});
-    showLater(std::move(said));
-}
-
-void frmLMControl::replyWhenShown(const RequestReply& reply) {
-    // Each display says within a presence refresh or two which job it shows.
-    constexpr int lookEveryMs = 100;
-    constexpr int waitMs = 2000;
-    auto* look = new QTimer(this);
-    look->setInterval(lookEveryMs);
-    auto waited = std::make_shared<int>(0);
-    connect(look, &QTimer::timeout, this, [this, look, waited, reply] {
-        *waited += lookEveryMs;
-        const UrgentReach reach = m_run->urgentReach();
-        if (!reach.waiting.empty() && *waited < waitMs && m_run->urgent()) {
-            return;
-        }
-        look->stop();
-        look->deleteLater();
-        ControlReply answer{ControlReply::Status::Done, reach.line()};
-        if (reach.status() == 1) {
-            answer.status = ControlReply::Status::Refused;
-        } else if (reach.status() == 3) {
-            answer.status = ControlReply::Status::Unconfirmed;
-        }
-        reply(answer);
-    });
-    look->start();
-}
-
-void frmLMControl::mnuUrgentSay_Click() {
-    if (!m_urgentDialog) {
-        m_urgentDialog = std::make_unique<frmUrgent>(
-            [this](const UrgentMessage& message, int minutes) {
-                std::string refusal = sayUrgent(message, minutes);
-                if (!refusal.empty()) {
-                    messageBoxes().warn(refusal, std::string(ShowList::warningTitle));
-                }
-                return refusal;
-            },
-            [this] { mnuUrgentEnd_Click(); }, this);
-        // A window of its own beside the control window, which stays usable.
-        m_urgentDialog->setWindowFlag(Qt::Window);
-        m_urgentDialog->setRunning(m_run->urgent().has_value());
-    }
-    m_urgentDialog->show();
-    m_urgentDialog->raise();
-    m_urgentDialog->activateWindow();
-}
-
-void frmLMControl::mnuUrgentEnd_Click() {
-    m_run->endUrgent();
-}
-
-std::string frmLMControl::sayUrgent(UrgentMessage message, int minutes) {
-    constexpr std::int64_t usPerMinute = 60'000'000;
-    if (minutes > 0) {
-        message.endsAtUs = m_clock.realUs() + minutes * usPerMinute;
-    }
-    return m_run->sayUrgent(std::move(message));
-}
-
-void frmLMControl::setUrgent(const std::optional<UrgentMessage>& message) {
-    if (message) {
-        const QString until = message->endsAtUs
-                                  ? QDateTime::fromMSecsSinceEpoch(*message->endsAtUs / 1000)
-                                        .toLocalTime()
-                                        .toString(QStringLiteral("HH:mm"))
-                                  : QString();
-        m_urgentCaption = until.isEmpty() ? QStringLiteral("緊急表示中：終わらせるまで")
-                                          : QStringLiteral("緊急表示中：%1 まで").arg(until);
-        m_urgentText = QString::fromStdString(message->text);
-        showUrgentLine();
-    }
-    lblUrgent->setVisible(message.has_value());
-    menuBar()->adjustSize();
-    mnuUrgentEnd->setEnabled(message.has_value());
-    if (m_urgentDialog) {
-        m_urgentDialog->setRunning(message.has_value());
-    }
-    keepCopy();
-}
-
-void frmLMControl::setUrgentReach(const UrgentReach& reach) {
-    m_urgentReach = reach;
-    showUrgentLine();
-}
-
-void frmLMControl::showUrgentLine() {
-    // The corner line names the screens that show it; the tool tip has the text and the whole
-    // account, as `LMControl --say` gives it.
-    QString shown = QStringLiteral("表示なし");
-    if (!m_urgentReach.showing.empty()) {
-        shown = QStringLiteral("%1 が表示")
-                    .arg(QString::fromStdString(displayRanges(m_urgentReach.showing)));
-    } else if (!m_urgentReach.reachedNone()) {
-        shown = QStringLiteral("未確認");
-    }
-    lblUrgent->setText(QStringLiteral(" %1（%2） ").arg(m_urgentCaption, shown));
-    lblUrgent->setToolTip(m_urgentText + QLatin1Char('\n') +
-                          QString::fromStdString(m_urgentReach.line()));
-    menuBar()->adjustSize();
-}
-
-void frmLMControl::listChanged() {
-    if (m_state) {
-        m_state->listChanged();
-    }
-    keepCopy();
-}
-
-void frmLMControl::keepCopy() {
-    if (!m_state || m_unloaded) {
-        return;
-    }
-    ControlState::Settings settings;
-    settings.speed = ComboTSpeed->currentText().toStdString();
-    settings.movement = ComboTMove->currentText().toStdString();
-    settings.repeat = Check1->isChecked();
-    settings.running = m_showRunning;
-    settings.urgent = m_run ? m_run->urgent() : std::nullopt;
-    m_state->write(m_table, settings);
 }
 
 void frmLMControl::mnuFileSave_Click() {
-    m_fileCommands->mnuFileSave_Click();
+    desk().stopBeforeChooser();
+    chooseShowFile(chooserModeSave, "データファイルの保存");
+    if (!m_unloaded) {
+        showOutcome(desk().saveChosen(m_chooserVariables));
+    }
 }
 
 void frmLMControl::cmdFileLoad_Click() {
@@ -858,8 +695,29 @@ void frmLMControl::cmdFileSave_Click() {
     mnuFileSave_Click();
 }
 
+void frmLMControl::mnuUrgentSay_Click() {
+    if (!m_urgentDialog) {
+        m_urgentDialog = std::make_unique<frmUrgent>(
+            [this](const UrgentMessage& message, int minutes) {
+                const DeskOutcome outcome = desk().say(message, minutes);
+                showOutcome(outcome);
+                return outcome.done() ? std::string() : outcome.words();
+            },
+            [this] { mnuUrgentEnd_Click(); }, this);
+        // A window of its own beside the control window, which stays usable.
+        m_urgentDialog->setWindowFlag(Qt::Window);
+        m_urgentDialog->setRunning(desk().state().urgent.has_value());
+    }
+    m_urgentDialog->show();
+    m_urgentDialog->raise();
+    m_urgentDialog->activateWindow();
+}
+
+void frmLMControl::mnuUrgentEnd_Click() {
+    desk().endUrgent();
+}
+
 void frmLMControl::cmdText_Click() {
-    cmdStop_Click();
     ItemEntry entry;
     entry.text = Text1->text().toStdString();
     entry.movement = ComboTMove->currentText().toStdString();
@@ -868,46 +726,30 @@ void frmLMControl::cmdText_Click() {
     entry.speed = ComboTSpeed->currentText().toStdString();
     entry.picturePath = PicturePath[0];
 
-    const ShowList::AddResult result = m_showList->add(entry);
-    switch (result.status) {
-    case ShowList::AddResult::Status::Full:
-        return;
-    case ShowList::AddResult::Status::Refused:
-        // The entries stay as they are, so the operator can mend the value.
-        messageBoxes().warn(result.warning, std::string(ShowList::warningTitle));
-        return;
-    case ShowList::AddResult::Status::Added:
-        break;
+    const DeskOutcome outcome = desk().add(entry);
+    // Refused, the entries stay as they are, so the operator can mend the value.
+    showOutcome(outcome);
+    if (outcome.done()) {
+        cmdClear_Click();
+        Text1->setText(QString());
     }
-    if (result.line) {
-        List1->addItem(QString::fromStdString(*result.line));
-    }
-    listChanged();
-    if (!result.warning.empty()) {
-        messageBoxes().warn(result.warning, std::string(ShowList::warningTitle));
-    }
-    cmdClear_Click();
-    Text1->setText(QString());
 }
 
 void frmLMControl::List1_Click() {
-    const int r = m_showList->rowOfLine(selectedLine());
-    if (r < 0) {
+    const std::optional<ItemTable::Row> row = desk().choose(selectedLine());
+    if (!row) {
         return;
     }
-    const ItemTable::Row& row = m_table.row(r);
-    const std::string& kind = row[ItemTable::kindField];
+    // The speed, and for a text the movement, come from the desk as the show's settings.
+    const std::string& kind = (*row)[ItemTable::kindField];
     if (kind == vocabulary::kindText) {
-        Text1->setText(QString::fromStdString(row[ItemTable::textField]));
-        ComboTMove->setEditText(QString::fromStdString(row[ItemTable::movementField]));
-        ComboTForeColor->setEditText(QString::fromStdString(row[ItemTable::textColourField]));
-        ComboTBackColor->setEditText(QString::fromStdString(row[ItemTable::backColourField]));
-        ComboTSpeed->setEditText(QString::fromStdString(row[ItemTable::speedField]));
+        Text1->setText(QString::fromStdString((*row)[ItemTable::textField]));
+        ComboTForeColor->setEditText(QString::fromStdString((*row)[ItemTable::textColourField]));
+        ComboTBackColor->setEditText(QString::fromStdString((*row)[ItemTable::backColourField]));
         cmdClear_Click();
     } else if (kind == vocabulary::kindPicture) {
-        ComboTBackColor->setEditText(QString::fromStdString(row[ItemTable::backColourField]));
-        ComboTSpeed->setEditText(QString::fromStdString(row[ItemTable::speedField]));
-        PicturePath[0] = row[ItemTable::pictureField];
+        ComboTBackColor->setEditText(QString::fromStdString((*row)[ItemTable::backColourField]));
+        PicturePath[0] = (*row)[ItemTable::pictureField];
         if (PicturePath[0].empty()) {
             ImagePicture->clear();
             lblInput->show();
@@ -921,12 +763,7 @@ void frmLMControl::List1_Click() {
 }
 
 void frmLMControl::cmdDelete_Click() {
-    cmdStop_Click();
-    const int line = selectedLine();
-    if (line >= 0 && m_showList->removeLine(line)) {
-        removeListLine(line);
-        listChanged();
-    }
+    desk().remove(selectedLine());
     if (selectedLine() >= 0) {
         List1_Click();
     } else {
@@ -936,10 +773,7 @@ void frmLMControl::cmdDelete_Click() {
 }
 
 void frmLMControl::cmdAllClear_Click() {
-    cmdStop_Click();
-    m_showList->clear();
-    fillListLines();
-    listChanged();
+    desk().clear();
 }
 
 void frmLMControl::ImagePicture_Click(int index) {
@@ -992,20 +826,37 @@ int frmLMControl::selectedLine() const {
     return selected.isEmpty() ? -1 : List1->row(selected.front());
 }
 
-void frmLMControl::removeListLine(int line) {
+void frmLMControl::showListLines() {
+    const std::vector<std::string>& lines = desk().list().lines();
+    const auto shownCount = static_cast<std::size_t>(List1->count());
+    const auto shown = [&](std::size_t i) {
+        return List1->item(static_cast<int>(i))->text();
+    };
+    const auto wanted = [&](std::size_t i) {
+        return QString::fromStdString(lines[i]);
+    };
+    std::size_t same = 0;
+    while (same < shownCount && same < lines.size() && shown(same) == wanted(same)) {
+        ++same;
+    }
     m_listChanging = true;
-    delete List1->takeItem(line);
-    // No line stays selected after a removal; the list does not move the selection on.
-    List1->setCurrentRow(-1);
-    List1->clearSelection();
-    m_listChanging = false;
-}
-
-void frmLMControl::fillListLines() {
-    m_listChanging = true;
-    List1->clear();
-    for (const std::string& line : m_showList->lines()) {
-        List1->addItem(QString::fromStdString(line));
+    if (same == shownCount) {
+        for (std::size_t i = same; i < lines.size(); ++i) {
+            List1->addItem(wanted(i));
+        }
+    } else if (shownCount == lines.size() + 1) {
+        // One line went. No line stays selected after a removal; the list does not move the
+        // selection on.
+        delete List1->takeItem(static_cast<int>(same));
+        List1->setCurrentRow(-1);
+        List1->clearSelection();
+    } else if (shownCount == lines.size() && same + 1 == shownCount) {
+        List1->item(static_cast<int>(same))->setText(wanted(same));
+    } else {
+        List1->clear();
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            List1->addItem(wanted(i));
+        }
     }
     m_listChanging = false;
 }
@@ -1031,141 +882,14 @@ void frmLMControl::choose(ChooserVariables& vars) {
     chooser().choose(vars);
 }
 
-HeldMessageBoxes& frmLMControl::messageBoxes() {
-    if (!m_heldBoxes) {
-        MessageBoxes* shown = m_services.messageBoxes;
-        if (shown == nullptr) {
-            m_ownMessageBoxes = std::make_unique<QtMessageBoxes>(this);
-            shown = m_ownMessageBoxes.get();
-        }
-        m_heldBoxes = std::make_unique<HeldMessageBoxes>(*shown);
+MessageBoxes& frmLMControl::messageBoxes() {
+    if (m_services.messageBoxes != nullptr) {
+        return *m_services.messageBoxes;
     }
-    return *m_heldBoxes;
-}
-
-void frmLMControl::showLater(std::vector<HeldMessageBoxes::Warning> warnings) {
-    if (warnings.empty()) {
-        return;
+    if (!m_ownMessageBoxes) {
+        m_ownMessageBoxes = std::make_unique<QtMessageBoxes>(this);
     }
-    QTimer::singleShot(0, this, [this, warnings = std::move(warnings)] {
-        for (const HeldMessageBoxes::Warning& warning : warnings) {
-            if (!m_unloaded) {
-                messageBoxes().warn(warning.text, warning.title);
-            }
-        }
-    });
-}
-
-std::string frmLMControl::movementText() const {
-    return ComboTMove->currentText().toStdString();
-}
-
-std::string frmLMControl::speedText() const {
-    return ComboTSpeed->currentText().toStdString();
-}
-
-std::string frmLMControl::displayCountText() const {
-    return ComboNum->currentText().toStdString();
-}
-
-bool frmLMControl::repeatChecked() const {
-    return Check1->isChecked();
-}
-
-void frmLMControl::setShowingVisible(bool visible) {
-    lblDisplay->setVisible(visible);
-}
-
-void frmLMControl::setComputerCaption(const std::string& caption) {
-    lblCon->setText(QString::fromStdString(caption));
-}
-
-void frmLMControl::setLineCaption(const std::string& caption) {
-    lblNum->setText(QString::fromStdString(caption));
-}
-
-void frmLMControl::markStarterStopped() {
-    const vocabulary::Rgb red = vocabulary::colourRgb(starterStoppedColour);
-    fillBackground(lblNum, QColor(red.red, red.green, red.blue));
-}
-
-void frmLMControl::setJobWriteProblem(const std::string& problem) {
-    const QString text = QString::fromStdString(problem);
-    // One line beside the list's label; the whole text is in the tool tip.
-    lblJobWrite->setText(lblJobWrite->fontMetrics().elidedText(
-        text, Qt::ElideRight, lblJobWrite->contentsRect().width()));
-    lblJobWrite->setToolTip(text);
-    lblJobWrite->setVisible(!problem.empty());
-}
-
-void frmLMControl::setWallCell(int display, const WallCell& cell) {
-    QLabel* label = lblWall.at(static_cast<std::size_t>(display - 1));
-    const CellLook look = cellLook(cell.state);
-    QString text = QString::number(display) + QString::fromUtf8(look.mark);
-    QString tip = QStringLiteral("コンピュータ %1：").arg(display);
-    const auto index = static_cast<std::size_t>(display - 1);
-    QTime& since = m_silentSince.at(index);
-    switch (cell.state) {
-    case WallCell::State::Absent:
-        tip += QStringLiteral("表示プログラムが見つかりません（起動していないか、data "
-                              "フォルダーに届いていません）");
-        break;
-    case WallCell::State::Idle:
-        tip += QStringLiteral("表示プログラムは動いています（表示していません）");
-        break;
-    case WallCell::State::Showing:
-        tip += QStringLiteral("表示のリストの %1 行目を表示しています").arg(cell.line);
-        break;
-    case WallCell::State::Urgent:
-        tip += QStringLiteral("緊急表示を表示しています");
-        break;
-    case WallCell::State::Silent:
-        if (m_cellStates.at(index) != WallCell::State::Silent) {
-            since = QTime::currentTime();
-        }
-        tip += QStringLiteral("%1 から応答がありません。戻るまで、このコンピュータは飛ばして"
-                              "表示します")
-                   .arg(since.toString(QStringLiteral("HH:mm:ss")));
-        break;
-    }
-    // Marks of their own beside the state's, so that no colour alone tells them; they take
-    // the place of the line number, which the tool tip still gives.
-    QString marks;
-    switch (cell.clock) {
-    case WallCell::Clock::Trusted:
-        break;
-    case WallCell::Clock::Unsynchronised:
-        marks += QStringLiteral("△");
-        tip += QStringLiteral("\n△ このコンピュータの時計は、時刻合わせ（chrony など）で合って"
-                              "いません。隣のコンピュータと同じ瞬間に動けないため、届いた時に"
-                              "表示を始めます");
-        break;
-    case WallCell::Clock::Imprecise:
-        marks += QStringLiteral("△");
-        tip += QStringLiteral("\n△ このコンピュータの時計の誤差が 2 ms を超えています（推定 %1 "
-                              "ms）。隣のコンピュータと同じ瞬間に動けないため、届いた時に表示を"
-                              "始めます")
-                   .arg(static_cast<double>(cell.clockErrorUs) / 1000.0, 0, 'f', 1);
-        break;
-    }
-    if (cell.noWakeUps) {
-        marks += QStringLiteral("※");
-        tip += QStringLiteral("\n※ このコンピュータからの知らせ（UDP）が届いていません。"
-                              "ファイアウォールがポートを止めていないか確かめて下さい。表示は"
-                              "続きますが、画面の受け渡しが遅れます");
-    }
-    if (!marks.isEmpty()) {
-        text += marks;
-    } else if (cell.state == WallCell::State::Showing) {
-        text += QString::number(cell.line);
-    }
-    m_cellStates.at(index) = cell.state;
-    label->setText(text);
-    label->setToolTip(tip);
-    fillBackground(label, look.back);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, look.text);
-    label->setPalette(palette);
+    return *m_ownMessageBoxes;
 }
 
 } // namespace lm

@@ -1,22 +1,18 @@
 #pragma once
 
-#include "ControlPresence.h"
-#include "ControlRequest.h"
-#include "ControlState.h"
+#include "DeskObserver.h"
+#include "DeskOutcome.h"
 #include "FileChooser.h"
-#include "HeldMessageBoxes.h"
 #include "ItemTable.h"
-#include "RunView.h"
+#include "UrgentReach.h"
 #include "WallClock.h"
 
 #include <QMainWindow>
-#include <QTime>
 #include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -32,12 +28,9 @@ class QStatusBar;
 namespace lm {
 
 class ClickLabel;
-class JobTrace;
-class WakeUpSocket;
+class ControlProgram;
 class MessageBoxes;
-class RunController;
-class ShowFileCommands;
-class ShowList;
+class OperatorDesk;
 class Timer;
 class QtMessageBoxes;
 class frmFileLoad;
@@ -45,7 +38,10 @@ class frmUrgent;
 
 // The control program's main window: the show list, the entry controls for the next item,
 // the show commands and the file commands, and below them the state of every display computer.
-class frmLMControl : public QMainWindow, private RunView, private FileChooser {
+// It is a view on the operator's desk: each handler forwards its event to the desk and shows
+// what the desk says; what it shows of the list, the settings and the run, it reads from the
+// desk whenever that changes, whichever front end changed it.
+class frmLMControl : public QMainWindow, private DeskObserver, private FileChooser {
     Q_OBJECT
 public:
     // Where the operator is asked things and where files are chosen. Null: the real message
@@ -53,7 +49,10 @@ public:
     struct Services {
         MessageBoxes* messageBoxes = nullptr;
         FileChooser* chooser = nullptr;
-        // Drives each timer of the run controller. Null: a precise QTimer of this window.
+        // The program the window shows. Null: the window makes one of its own in its working
+        // folder, from the fields below.
+        ControlProgram* program = nullptr;
+        // Drives each timer of the program. Null: a precise QTimer.
         std::function<void(Timer&)> bindTimer;
         // Where the copy of the show list for --resume is kept. Empty: nowhere.
         std::filesystem::path stateFolder;
@@ -62,9 +61,7 @@ public:
         // The UDP port where the displays' wake-ups arrive; 0: none taken, none sent.
         int wakeUpPort = 0;
     };
-    // How the program ends: the operator closed it (close box, menu), or the system ended it
-    // (a signal, logout). A show the system ended is started again by --resume.
-    enum class Ending { Operator, System };
+    using Ending = lm::Ending;
 
     explicit frmLMControl(QWidget* parent = nullptr);
     explicit frmLMControl(Services services, QWidget* parent = nullptr);
@@ -75,13 +72,10 @@ public:
 
     // Runs once, from the constructor.
     void Form_Load();
-    // Cleans the Exchange folder of job and answer files and unloads the chooser. Runs
-    // however the window or the program ends; only the first call acts.
+    // The program ends with the window: the desk cleans the Exchange folder up, and the chooser
+    // is unloaded. Runs however the window or the program ends; only the first call acts.
     void Form_Unload(Ending ending = Ending::System);
     bool isUnloaded() const { return m_unloaded; }
-    // Deletes the answer, job and presence files of the Exchange folder under the folder;
-    // other files (pictures, show files) stay. Every failure is ignored.
-    static void removeJobsAndAnswers(const std::filesystem::path& currentDir);
 
     void mnuLMCEnd_Click();
     // "表示を止める": stop jobs for every display, every timer off. Run first by every change of
@@ -94,12 +88,9 @@ public:
     // The urgent message: the dialog, and ending the message that runs.
     void mnuUrgentSay_Click();
     void mnuUrgentEnd_Click();
-    // Sends an urgent message that runs for `minutes` (0: until it is ended); why not (the
-    // operator is not asked), or empty.
-    std::string sayUrgent(UrgentMessage message, int minutes);
 
-    // Show files: the menu items and the buttons do the same. A load refills List1 from the
-    // loaded list and clears the picture choice.
+    // Show files: the menu items and the buttons do the same. A load clears the picture
+    // choice.
     void mnuFileLoad_Click();
     void mnuFileSave_Click();
     void cmdFileLoad_Click();
@@ -122,23 +113,11 @@ public:
     // The element number of the picture box that opened the chooser.
     int PictureIndex = 0;
 
-    // A show file from the command line, loaded as "読み込み" loads it (the stop first, the same
-    // warnings); true when the list was replaced.
-    bool openShowFile(const std::filesystem::path& path);
-    // The list and settings of the last run, from the copy kept for --resume; true when it
-    // could be read, else `why` says why in one line and the list stays empty. A show that was
-    // running when the program last ended without the operator is started again once the
-    // event loop runs.
-    bool resume(std::string& why);
-    // A request from a second LMControl on this computer or from `LMControl --say`: the
-    // window comes to the front, a show file is loaded, a show started, an urgent message
-    // sent. `reply` is called once with how it went, never after a box the operator must close.
-    using RequestReply = std::function<void(const ControlReply&)>;
-    void handleRequest(const ControlRequest& request, const RequestReply& reply);
+    // Shows the boxes of an outcome, as the window's own commands do.
+    void showOutcome(const DeskOutcome& outcome);
 
-    // The show run controller with its seventeen timers, bound to this window's event loop.
-    RunController& runController() { return *m_run; }
-    const ShowList& showList() const { return *m_showList; }
+    OperatorDesk& desk();
+    ControlProgram& program() { return *m_program; }
     ChooserVariables& chooserVariables() { return m_chooserVariables; }
 
 protected:
@@ -146,46 +125,35 @@ protected:
 
 private:
     void buildEntryFrame();
+    void buildPictureBox();
     void buildListArea();
+    void buildRunFrame();
     void buildRunArea();
     void buildMenus();
     void buildWallStrip();
     void fillChoiceLists();
     void centreOnScreen();
-    // Answers are taken as soon as the file system reports them, besides the watchers' polls.
-    void watchAnswers();
-    // The wake-ups over the network: the displays' come in, ours go to each display whose job
-    // was written.
-    void takeWakeUps(int port);
-    // Files of the Exchange folder that were written, as reported or woken up for.
-    void filesWritten(const QStringList& names);
+    // The program this window shows, its own when none was given.
+    void attachProgram();
 
-    // RunView
-    std::string movementText() const override;
-    std::string speedText() const override;
-    std::string displayCountText() const override;
-    bool repeatChecked() const override;
-    void setShowingVisible(bool visible) override;
-    void setComputerCaption(const std::string& caption) override;
-    void setLineCaption(const std::string& caption) override;
-    void markStarterStopped() override;
-    void setJobWriteProblem(const std::string& problem) override;
-    void setWallCell(int display, const WallCell& cell) override;
-    void setUrgent(const std::optional<UrgentMessage>& message) override;
-    void setUrgentReach(const UrgentReach& reach) override;
-    void showUrgentLine();
-    // A show file from a second start: loaded (and started), then the reply, then the boxes.
-    void handOverShowFile(const std::filesystem::path& path, bool start, const RequestReply& reply);
-    // Replies to `--say` once every display sent the message shows it, or after 2 s.
-    void replyWhenShown(const RequestReply& reply);
-    // Warnings that were held for a reply, shown once the event loop runs again.
-    void showLater(std::vector<HeldMessageBoxes::Warning> warnings);
+    // DeskObserver: what changed on the desk, from any front end.
+    void deskChanged(DeskChanges changes) override;
+    void showSettings();
+    void showRun();
+    void showJobWriteProblem();
+    void showWallCell(int display);
+    void showUrgent();
+    void showAnnouncements();
+    // The window's lists and check box, as the show runs with them.
+    void settingsEdited();
 
     // FileChooser, for the file commands: opens whichever chooser the window has at the moment,
     // since the program's own chooser window is made at its first use and goes at unload.
     void choose(ChooserVariables& vars) override;
+    // The chooser opened for a show file, as a modal step of the desk.
+    void chooseShowFile(const char* mode, const char* step);
 
-    HeldMessageBoxes& messageBoxes();
+    MessageBoxes& messageBoxes();
     FileChooser& chooser();
     void unloadChooser();
     // Shows the picture file in the preview; false (and the preview unchanged) when it cannot
@@ -193,34 +161,22 @@ private:
     bool loadPreview(const std::filesystem::path& file);
     // The List1 line that is selected, or -1.
     int selectedLine() const;
-    // Changes List1 without running List1_Click, as only the operator's selection does.
-    void removeListLine(int line);
-    // List1 anew from the show list's lines, without running List1_Click.
-    void fillListLines();
-    // The copy for --resume, written anew after every change of the list or the settings.
-    void keepCopy();
-    void listChanged();
+    // List1 as the desk's list has it, without running List1_Click: lines added at the end are
+    // appended, a line removed is taken out (no line stays selected), anything else fills the
+    // list anew.
+    void showListLines();
 
     Services m_services;
-    ItemTable m_table;
-    std::unique_ptr<RunController> m_run;
-    std::unique_ptr<ShowList> m_showList;
-    std::unique_ptr<ShowFileCommands> m_fileCommands;
+    std::unique_ptr<ControlProgram> m_ownProgram;
+    ControlProgram* m_program = nullptr;
     bool m_listChanging = false;
+    bool m_showingSettings = false;
     std::unique_ptr<QtMessageBoxes> m_ownMessageBoxes;
-    std::unique_ptr<HeldMessageBoxes> m_heldBoxes;
     std::unique_ptr<frmFileLoad> m_ownChooser;
     std::unique_ptr<frmUrgent> m_urgentDialog;
-    const WallClock& m_clock;
     ChooserVariables m_chooserVariables;
     double m_twipsPerPixel = 15.0;
     bool m_unloaded = false;
-    std::unique_ptr<ControlPresence> m_presence;
-    WakeUpSocket* m_wakeUp = nullptr;
-    std::unique_ptr<JobTrace> m_jobTrace;
-    std::unique_ptr<ControlState> m_state;
-    // A show was started and the operator has not stopped it.
-    bool m_showRunning = false;
 
     QWidget* m_client = nullptr;
 
@@ -265,9 +221,6 @@ private:
     // The strip below the controls: one cell per display computer, lblWall1 ... lblWall16.
     QStatusBar* staWall = nullptr;
     std::array<QLabel*, 16> lblWall{};
-    // What each cell shows, and when its display turned silent, for the cell's tool tip.
-    std::array<WallCell::State, 16> m_cellStates{};
-    std::array<QTime, 16> m_silentSince{};
 
     QMenu* mnuFile = nullptr;
     QAction* mnuFileLoad = nullptr;
@@ -283,9 +236,6 @@ private:
     // At the right end of the menu bar while an urgent message runs: until when, and which
     // screens show it.
     QLabel* lblUrgent = nullptr;
-    QString m_urgentCaption;
-    QString m_urgentText;
-    UrgentReach m_urgentReach;
 };
 
 } // namespace lm

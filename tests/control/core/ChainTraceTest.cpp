@@ -13,7 +13,6 @@
 //   cd /tmp/rec/build/tests/control/core
 //   LM_RECORD_CHAIN_TRACES=$t/traces/chain-traces.txt ./chain_trace_tests
 
-#include "FakeMessageBoxes.h"
 #include "FakeRunView.h"
 #include "NumberText.h"
 #include "RunController.h"
@@ -132,8 +131,7 @@ public:
 
     std::vector<std::string> run() {
         clock.advanceTo(showStartMs);
-        controller.cmdDisplay_Click();
-        EXPECT_TRUE(boxes.shown.empty()) << m_scenario.name;
+        EXPECT_EQ(controller.cmdDisplay_Click(), "") << m_scenario.name;
         clock.advanceTo(showStartMs + m_scenario.runMs);
         return m_trace;
     }
@@ -223,9 +221,8 @@ private:
     ExchangeFolder exchange{dir.path()};
     ItemTable table;
     test::FakeRunView view;
-    test::FakeMessageBoxes boxes;
     test::VirtualClock clock;
-    RunController controller{table, dir.path(), view, boxes};
+    RunController controller{table, dir.path(), view};
     std::array<StandIn, displays + 1> m_standIns;
     std::array<bool, displays + 1> m_jobPresent{};
     std::vector<std::string> m_trace;

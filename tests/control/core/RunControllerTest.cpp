@@ -1,6 +1,5 @@
 #include "RunController.h"
 
-#include "FakeMessageBoxes.h"
 #include "FakeRunView.h"
 #include "TempDir.h"
 #include "TestRows.h"
@@ -40,12 +39,12 @@ protected:
     test::TempDir dir;
     ItemTable table;
     test::FakeRunView view;
-    test::FakeMessageBoxes boxes;
     test::VirtualClock clock;
-    RunController controller{table, dir.path(), view, boxes};
+    RunController controller{table, dir.path(), view};
     const ExchangeFolder& exchange = controller.exchange();
 
     void SetUp() override {
+        view.watch(controller);
         exchange.make();
         for (int n = 0; n < RunController::timerCount; ++n) {
             clock.attach(controller.timer(n));
@@ -115,11 +114,8 @@ protected:
 
 TEST_F(RunControllerTest, OneItemIsRefusedAndNothingIsWritten) {
     addTexts(1);
-    controller.cmdDisplay_Click();
-    ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(boxes.shown[0].text, "２項目以上の動作（文字や画像）を\r\n設定して下さい。");
-    EXPECT_EQ(boxes.shown[0].title, "注意！");
-    EXPECT_FALSE(boxes.shown[0].question);
+    EXPECT_EQ(controller.cmdDisplay_Click(),
+              "２項目以上の動作（文字や画像）を\r\n設定して下さい。");
     EXPECT_FALSE(view.showingVisible);
     clock.advance(60'000);
     EXPECT_FALSE(anyTimerActive());
@@ -640,30 +636,10 @@ TEST_F(RunControllerTest, StopMakesAMissingExchangeFolder) {
     EXPECT_EQ(bytesOf(exchange.jobPath(16)), stopJobBytes);
 }
 
-TEST_F(RunControllerTest, EndAnsweredNoWritesNothingAndLeavesTheShowRunning) {
-    addTexts(2);
-    startFastUntilWatcher(1);
-    clock.advance(100);
-    const std::string before = bytesOf(exchange.jobPath(1));
-    boxes.answers = {false};
-    EXPECT_FALSE(controller.mnuLMEnd_Click());
-    ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(boxes.shown[0].text, "表示プログラムを終了させます。よろしいですか？");
-    EXPECT_EQ(boxes.shown[0].title, "表示プログラムの終了");
-    EXPECT_TRUE(boxes.shown[0].question);
-    EXPECT_EQ(bytesOf(exchange.jobPath(1)), before);
-    for (int n = 2; n <= 16; ++n) {
-        EXPECT_FALSE(exists(exchange.jobPath(n))) << n;
-    }
-    EXPECT_TRUE(controller.timer(0).isActive());
-    EXPECT_TRUE(controller.timer(1).isActive());
-}
-
-TEST_F(RunControllerTest, EndAnsweredYesWritesSixteenEndJobsAndSwitchesEveryTimerOff) {
+TEST_F(RunControllerTest, EndingTheDisplaysWritesSixteenEndJobsAndSwitchesEveryTimerOff) {
     addTexts(2);
     startFastUntilWatcher(3);
-    boxes.answers = {true};
-    EXPECT_TRUE(controller.mnuLMEnd_Click());
+    controller.endDisplays();
     EXPECT_FALSE(anyTimerActive());
     for (int n = 1; n <= 16; ++n) {
         EXPECT_EQ(bytesOf(exchange.jobPath(n)), endJobBytes) << n;
@@ -774,10 +750,7 @@ TEST_P(RunControllerRefusal, StartIsRefusedWithAWarningThatNamesTheProblem) {
     }
     view.movement = GetParam().movement;
     view.speed = GetParam().speed;
-    controller.cmdDisplay_Click();
-    ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(boxes.shown[0].text, GetParam().warning);
-    EXPECT_EQ(boxes.shown[0].title, "注意！");
+    EXPECT_EQ(controller.cmdDisplay_Click(), GetParam().warning);
     EXPECT_FALSE(view.showingVisible);
     clock.advance(30'000);
     EXPECT_FALSE(anyTimerActive());
@@ -824,8 +797,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RunControllerTest, AnyMovementTextIsAcceptedForAListOfTexts) {
     addTexts(2);
     view.movement = "右へ";
-    controller.cmdDisplay_Click();
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(controller.cmdDisplay_Click(), "");
     EXPECT_TRUE(controller.timer(0).isActive());
 }
 

@@ -2,7 +2,6 @@
 // virtual clock, meeting only in a real temporary Exchange folder, as the real programs do.
 
 #include "DisplayLogic.h"
-#include "FakeMessageBoxes.h"
 #include "FakeRunView.h"
 #include "FakeSignView.h"
 #include "NumberText.h"
@@ -88,6 +87,7 @@ struct SimulatedDisplay {
 class ShowSimulation : public ::testing::Test {
 protected:
     void SetUp() override {
+        view.watch(controller);
         exchange.make();
         for (int n = 0; n < RunController::timerCount; ++n) {
             clock.attach(controller.timer(n));
@@ -235,17 +235,15 @@ protected:
     ExchangeFolder exchange{dir.path()};
     ItemTable table;
     test::FakeRunView view;
-    test::FakeMessageBoxes boxes;
     test::VirtualClock clock;
-    RunController controller{table, dir.path(), view, boxes};
+    RunController controller{table, dir.path(), view};
     std::vector<std::unique_ptr<SimulatedDisplay>> sim;
 };
 
 TEST_F(ShowSimulation, AMixedShowPassesAlongEveryDisplayInOrder) {
     mixedList();
     startDisplays();
-    controller.cmdDisplay_Click();
-    ASSERT_TRUE(boxes.shown.empty());
+    ASSERT_EQ(controller.cmdDisplay_Click(), "");
     ASSERT_TRUE(runUntil([&] { return display(16).starts.size() == 3; }, 300'000));
     runFor(20'000);
 
@@ -327,7 +325,7 @@ TEST_F(ShowSimulation, AWallOfDisplays1245RunsAsAChainOfFour) {
         EXPECT_LE(display(4).starts[k].time, passed + 2 * worstHandOffMs + (k == 0 ? 1000 : 0))
             << k;
     }
-    EXPECT_EQ(controller.wallCell(3).state, WallCell::State::Absent);
+    EXPECT_EQ(view.cells[3].state, WallCell::State::Absent);
     // Beyond display 5 nothing is present: the chain waits there, as it always did.
     runFor(30'000);
     EXPECT_TRUE(std::filesystem::exists(exchange.jobPath(6)));
@@ -466,6 +464,7 @@ struct JobWrite {
 class ShowRun : public test::FakeRunView {
 public:
     explicit ShowRun(const RandomShow& show) : m_show(show) {
+        watch(controller);
         exchange.make();
         for (const ItemTable::Row& row : show.rows) {
             table.append(row);
@@ -561,9 +560,8 @@ private:
     test::TempDir dir;
     ExchangeFolder exchange{dir.path()};
     ItemTable table;
-    test::FakeMessageBoxes boxes;
     test::VirtualClock clock;
-    RunController controller{table, dir.path(), *this, boxes};
+    RunController controller{table, dir.path(), *this};
     std::array<std::unique_ptr<SimulatedDisplay>, displays + 1> sims;
     std::array<std::string, displays + 1> lastJob;
 };

@@ -1,12 +1,9 @@
-// The urgent message on the run controller: sent to every display that is there, repeated on
+// The urgent message on the operator's desk: sent to every display that is there, repeated on
 // each display after its end answer, ended by time, by the operator, by "表示を止める", by
 // "表示させる" or by another message, and told as far as the displays confirm it.
 
-#include "FakeMessageBoxes.h"
-#include "FakeRunView.h"
-#include "RunController.h"
+#include "OperatorDesk.h"
 #include "TempDir.h"
-#include "TestRows.h"
 #include "VirtualClock.h"
 #include "VirtualWallClock.h"
 
@@ -16,9 +13,6 @@
 
 namespace lm {
 namespace {
-
-using test::pictureRow;
-using test::textRow;
 
 const std::string firstHead = " 9000 ";
 const std::string secondHead = " 9001 ";
@@ -40,21 +34,20 @@ enum class Life {
     AnswerOnly, // older still: no presence file, only its answers
 };
 
-// The run controller with displays around it, on one virtual clock.
+// The desk with displays around it, on one virtual clock.
 class UrgentFixture {
 protected:
     UrgentFixture() {
-        exchange.make();
-        for (int n = 0; n < RunController::timerCount; ++n) {
-            clock.attach(controller.timer(n));
+        desk.open();
+        for (Timer* timer : desk.timers()) {
+            clock.attach(*timer);
         }
-        clock.attach(controller.wallTimer());
         presence.setHandler([this] { refreshPresence(); });
         clock.attach(presence);
         presence.setInterval(500);
         presence.setEnabled(true);
-        view.speed = "速く";
-        view.repeat = true;
+        settings.speed = "速く";
+        desk.setSettings(settings);
     }
 
     // Each display that is there says so twice a second, with its file's time on the virtual
@@ -91,14 +84,24 @@ protected:
         return exchange.readJob(n).value_or(std::vector<std::string>(2)).at(1);
     }
 
+    // Adds an item as the entry controls would make it.
+    void addText(const std::string& text) {
+        ItemEntry entry{text, settings.movement, "白", "黒", settings.speed, ""};
+        ASSERT_TRUE(desk.add(entry).done());
+    }
+    void addStillPicture() {
+        ItemEntry entry{"",   "移動しない",   "白",
+                        "黒", settings.speed, (exchange.folder() / "p.jpg").string()};
+        ASSERT_TRUE(desk.add(entry).done());
+    }
+    const DeskState& state() const { return desk.state(); }
+
     test::TempDir dir;
     ExchangeFolder exchange{dir.path()};
-    ItemTable table;
-    test::FakeRunView view;
-    test::FakeMessageBoxes boxes;
     test::VirtualClock clock;
     test::VirtualWallClock wallClock{clock};
-    RunController controller{table, dir.path(), view, boxes, wallClock};
+    OperatorDesk desk{{dir.path(), {}, &wallClock}};
+    ShowSettings settings;
     Timer presence;
     std::map<int, Life> wall;
     std::map<int, std::uint64_t> beats;
@@ -120,47 +123,51 @@ class UrgentRun : public UrgentFixture, public ::testing::TestWithParam<UrgentCa
 TEST_P(UrgentRun, ReachesEveryDisplayThereAndLeavesEveryScreenWhenItEnds) {
     const UrgentCase& row = GetParam();
     wall = {{1, Life::Telling}, {2, Life::Telling}, {3, Life::Telling}};
-    for (int r = 0; r < 3; ++r) {
-        table.append(row.show == Show::Still ? pictureRow("p.jpg", "移動しない")
-                                             : textRow("item" + std::to_string(r)));
-    }
     std::ofstream(exchange.folder() / "p.jpg") << "GIF89a";
-    view.movement = row.show == Show::Still ? "移動しない" : "左へ";
+    settings.movement = row.show == Show::Still ? "移動しない" : "左へ";
+    desk.setSettings(settings);
+    for (int r = 0; r < 3; ++r) {
+        if (row.show == Show::Still) {
+            addStillPicture();
+        } else {
+            addText("item" + std::to_string(r));
+        }
+    }
     clock.advance(1000); // the displays' presence is known
     if (row.show != Show::None) {
-        controller.cmdDisplay_Click();
+        ASSERT_TRUE(desk.start().done());
         // Display 1 shows row 0, then row 1 after its end answer.
         ASSERT_TRUE(clock.advanceUntil([&] { return head(1) == " 0 "; }, 5000));
         answer(1, AnswerKind::End, " 0 ");
         ASSERT_TRUE(clock.advanceUntil([&] { return head(1) == " 1 "; }, 500));
     }
     std::array<std::string, 17> before{};
-    for (int n = 1; n <= RunController::displayCount; ++n) {
+    for (int n = 1; n <= vocabulary::maxDisplays; ++n) {
         before.at(static_cast<std::size_t>(n)) = head(n);
     }
 
     UrgentMessage message{"地震です", "白", "明るい赤", wallClock.realUs() + 60'000'000};
-    ASSERT_EQ(controller.sayUrgent(message), "");
-    EXPECT_EQ(view.urgent, message);
-    for (int n = 1; n <= RunController::displayCount; ++n) {
+    ASSERT_TRUE(desk.say(saying("地震です"), 1).done());
+    EXPECT_EQ(state().urgent, message);
+    for (int n = 1; n <= vocabulary::maxDisplays; ++n) {
         EXPECT_EQ(head(n), n <= 3 ? firstHead : before.at(static_cast<std::size_t>(n))) << n;
     }
     EXPECT_EQ(kind(1), "文字");
     EXPECT_EQ(exchange.readJob(1)->at(8), "地震です");
-    EXPECT_EQ(view.cells[1].state, WallCell::State::Urgent);
-    EXPECT_FALSE(controller.isShowRunning());
+    EXPECT_EQ(state().cells[1].state, WallCell::State::Urgent);
+    EXPECT_FALSE(desk.chain().isShowRunning());
     // Each display names the copy in its next refresh.
     clock.advance(600);
-    EXPECT_EQ(view.reach.showing, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(state().reach.showing, (std::vector<int>{1, 2, 3}));
     // Another text replaces it at once, under the other line 1 so that every display starts it.
     message.text = "地震です。落ち着いて下さい";
-    ASSERT_EQ(controller.sayUrgent(message), "");
+    ASSERT_TRUE(desk.say(message, 1).done());
     EXPECT_EQ(head(1), secondHead);
     EXPECT_EQ(exchange.readJob(1)->at(8), message.text);
 
     // Each display gets it again after its own end answer, its line 1 changed so it starts.
     answer(2, AnswerKind::End, secondHead);
-    controller.answerChanged(AnswerKind::End, 2);
+    desk.answerChanged(AnswerKind::End, 2);
     EXPECT_EQ(head(2), firstHead);
     answer(2, AnswerKind::End, firstHead);
     clock.advance(100);
@@ -177,7 +184,7 @@ TEST_P(UrgentRun, ReachesEveryDisplayThereAndLeavesEveryScreenWhenItEnds) {
     answer(3, AnswerKind::End, secondHead);
     clock.advance(200);
     EXPECT_EQ(head(3), secondHead);
-    EXPECT_EQ(view.cells[3].state, WallCell::State::Silent);
+    EXPECT_EQ(state().cells[3].state, WallCell::State::Silent);
     EXPECT_EQ(head(5), before[5]) << "never there";
 
     std::map<int, std::string> copies; // what each display that got the message shows now
@@ -186,19 +193,19 @@ TEST_P(UrgentRun, ReachesEveryDisplayThereAndLeavesEveryScreenWhenItEnds) {
     }
     switch (row.ending) {
     case Ending::Time:
-        ASSERT_TRUE(clock.advanceUntil([&] { return !view.urgent; }, 60'000));
+        ASSERT_TRUE(clock.advanceUntil([&] { return !state().urgent; }, 60'000));
         break;
     case Ending::Operator:
-        controller.endUrgent();
+        desk.endUrgent();
         break;
     case Ending::Stop:
-        controller.cmdStop_Click();
+        desk.stop();
         break;
     case Ending::Start:
-        controller.cmdDisplay_Click();
+        ASSERT_TRUE(desk.start().done());
         break;
     case Ending::NewMessage:
-        ASSERT_EQ(controller.sayUrgent(saying("火災です")), "");
+        ASSERT_TRUE(desk.say(saying("火災です"), 0).done());
         // The copies of the text before answer late: nothing comes of it.
         for (const auto& [n, copy] : copies) {
             answer(n, AnswerKind::End, copy);
@@ -211,11 +218,11 @@ TEST_P(UrgentRun, ReachesEveryDisplayThereAndLeavesEveryScreenWhenItEnds) {
         for (int n = 1; n <= 4; ++n) {
             copies[n] = head(n);
         }
-        controller.endUrgent();
+        desk.endUrgent();
         break;
     }
-    EXPECT_FALSE(view.urgent);
-    EXPECT_EQ(controller.isShowRunning(), row.goesOn);
+    EXPECT_FALSE(state().urgent);
+    EXPECT_EQ(desk.chain().isShowRunning(), row.goesOn);
     // Every screen that showed it is blanked at once, whatever comes next.
     for (const auto& [n, copy] : copies) {
         EXPECT_EQ(head(n), "-1") << n;
@@ -243,20 +250,20 @@ TEST_P(UrgentRun, ReachesEveryDisplayThereAndLeavesEveryScreenWhenItEnds) {
         EXPECT_EQ(head(3), "-1");
         answer(2, AnswerKind::Next, resumed);
         ASSERT_TRUE(clock.advanceUntil([&] { return head(3) == resumed; }, 200));
-        EXPECT_EQ(view.cells[1].state, WallCell::State::Showing);
+        EXPECT_EQ(state().cells[1].state, WallCell::State::Showing);
     } else {
         clock.advance(5000);
-        for (int n = 1; n <= RunController::displayCount; ++n) {
+        for (int n = 1; n <= vocabulary::maxDisplays; ++n) {
             EXPECT_EQ(head(n), "-1") << n;
         }
     }
     clock.advance(2000);
-    for (int n = 1; n <= RunController::displayCount; ++n) {
+    for (int n = 1; n <= vocabulary::maxDisplays; ++n) {
         EXPECT_FALSE(isUrgentHead(head(n))) << n;
     }
     // Display 4 may not have polled since: the next message comes under the other line 1.
     const std::string lastOnFour = copies[4];
-    ASSERT_EQ(controller.sayUrgent(message), "");
+    ASSERT_TRUE(desk.say(message, 0).done());
     EXPECT_TRUE(isUrgentHead(head(4)) && head(4) != lastOnFour) << head(4);
 }
 
@@ -279,12 +286,15 @@ class UrgentTest : public UrgentFixture, public ::testing::Test {};
 // A start that is refused leaves the message on the screens.
 TEST_F(UrgentTest, ARefusedStartLeavesTheMessageOn) {
     wall = {{1, Life::Telling}};
-    table.append(textRow("only one"));
+    addText("only one");
     clock.advance(1000);
-    ASSERT_EQ(controller.sayUrgent(saying("地震です")), "");
-    controller.cmdDisplay_Click();
-    ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_TRUE(view.urgent);
+    ASSERT_TRUE(desk.say(saying("地震です"), 0).done());
+    const DeskOutcome refused = desk.start();
+    EXPECT_EQ(refused.code, DeskOutcome::Code::CannotStart);
+    EXPECT_EQ(refused.messages,
+              (std::vector<DeskMessage>{
+                  {"２項目以上の動作（文字や画像）を\r\n設定して下さい。", "注意！"}}));
+    EXPECT_TRUE(state().urgent);
     clock.advance(5000);
     EXPECT_EQ(head(1), firstHead);
 }
@@ -310,15 +320,15 @@ TEST_P(UrgentReachOf, TellsWhichScreensShowIt) {
         }
     }
     clock.advance(1000);
-    ASSERT_EQ(controller.sayUrgent(saying("テスト")), "");
+    ASSERT_TRUE(desk.say(saying("テスト"), 0).done());
     clock.advance(1000);
-    const UrgentReach reach = controller.urgentReach();
+    const UrgentReach reach = desk.urgent().reach();
     EXPECT_EQ(reach.showing, row.showing);
     EXPECT_EQ(reach.unconfirmed, row.unconfirmed);
     EXPECT_TRUE(reach.waiting.empty());
     EXPECT_EQ(reach.status(), row.status);
     EXPECT_NE(reach.line().find(row.says), std::string::npos) << reach.line();
-    EXPECT_EQ(view.reach, reach);
+    EXPECT_EQ(state().reach, reach);
     // Whoever got it gets it again after its end answer for it.
     for (const auto& [n, life] : wall) {
         const std::string sent = head(n);

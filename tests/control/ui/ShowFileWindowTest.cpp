@@ -1,6 +1,7 @@
 #include "ExchangeFolder.h"
 #include "FakeFileChooser.h"
 #include "FakeMessageBoxes.h"
+#include "OperatorDesk.h"
 #include "RunController.h"
 #include "ShowFile.h"
 #include "ShowList.h"
@@ -78,7 +79,7 @@ private:
         return widget;
     }
     QListWidget* list() const { return control<QListWidget>("List1"); }
-    const ItemTable& table() const { return m_window->showList().table(); }
+    const ItemTable& table() const { return m_window->desk().list().table(); }
     fs::path shows() const { return m_shows->path(); }
     void click(const char* button) const {
         QTest::mouseClick(control<QAbstractButton>(button), Qt::LeftButton);
@@ -128,7 +129,7 @@ private:
     int runningTimers() const {
         int running = 0;
         for (int n = 0; n < RunController::timerCount; ++n) {
-            running += m_window->runController().timer(n).isActive() ? 1 : 0;
+            running += m_window->desk().chain().timer(n).isActive() ? 1 : 0;
         }
         return running;
     }

@@ -1,5 +1,6 @@
 #include "FakeFileChooser.h"
 #include "FakeMessageBoxes.h"
+#include "OperatorDesk.h"
 #include "ShowList.h"
 #include "TestFiles.h"
 #include "TestRows.h"
@@ -41,7 +42,7 @@ private:
     QLineEdit* text() const { return control<QLineEdit>("Text1"); }
     QListWidget* list() const { return control<QListWidget>("List1"); }
     QComboBox* combo(const char* name) const { return control<QComboBox>(name); }
-    const ItemTable& table() const { return m_window->showList().table(); }
+    const ItemTable& table() const { return m_window->desk().list().table(); }
 
     void click(const char* button) const {
         QTest::mouseClick(control<QAbstractButton>(button), Qt::LeftButton);
@@ -88,7 +89,7 @@ private:
     void verifyLinesMatchTable() const {
         QCOMPARE(list()->count(), table().count());
         for (int i = 0; i < list()->count(); ++i) {
-            QCOMPARE(list()->item(i)->text().toStdString(), m_window->showList().lines()[i]);
+            QCOMPARE(list()->item(i)->text().toStdString(), m_window->desk().list().lines()[i]);
         }
     }
 

@@ -1,6 +1,7 @@
 #include "ExchangeFolder.h"
 #include "FakeFileChooser.h"
 #include "FakeMessageBoxes.h"
+#include "OperatorDesk.h"
 #include "RunController.h"
 #include "ShowList.h"
 #include "VirtualClock.h"
@@ -160,7 +161,7 @@ private slots:
         startTwoItemShow();
         combo("ComboTMove")->setEditText(QStringLiteral("左へ"));
         control<QCheckBox>("Check1")->setChecked(false);
-        QVERIFY(m_window->runController().timer(0).isEnabled());
+        QVERIFY(m_window->desk().chain().timer(0).isEnabled());
         if (ending == "system") {
             m_window->Form_Unload(frmLMControl::Ending::System);
         } else if (ending == "load" || ending == "save") {
@@ -178,14 +179,14 @@ private slots:
 
         exchange().deleteSet(ExchangeSet::Jobs);
         openWindow();
-        std::string why;
-        QVERIFY2(m_window->resume(why), why.c_str());
-        QCOMPARE(m_window->showList().count(), items);
+        const DeskOutcome outcome = m_window->desk().resume();
+        QVERIFY2(outcome.done(), outcome.words().c_str());
+        QCOMPARE(m_window->desk().list().count(), items);
         QCOMPARE(combo("ComboTSpeed")->currentText(), QStringLiteral("速く"));
         QCOMPARE(combo("ComboTMove")->currentText(), QStringLiteral("左へ"));
         QVERIFY(!control<QCheckBox>("Check1")->isChecked());
         QCoreApplication::processEvents();
-        QCOMPARE(m_window->runController().timer(0).isEnabled(), resumed);
+        QCOMPARE(m_window->desk().chain().timer(0).isEnabled(), resumed);
         // Display 1 gets row 0 two start paces later, and only from a resumed show.
         m_clock->advance(2100);
         QCOMPARE(jobHead(1), resumed ? std::string(" 0 ") : std::string("<none>"));
@@ -226,7 +227,7 @@ private slots:
         // Its minute runs out: the show goes on.
         runWithPresence(60'000);
         QVERIFY(line->isHidden());
-        QVERIFY(m_window->runController().isShowRunning());
+        QVERIFY(m_window->desk().chain().isShowRunning());
 
         // Until it is ended, from the dialog.
         send(QStringLiteral("迷子のお知らせ"), 3);
@@ -235,7 +236,7 @@ private slots:
         QTest::mouseClick(dialog->findChild<QAbstractButton*>(QStringLiteral("cmdUrgentEnd")),
                           Qt::LeftButton);
         QVERIFY(line->isHidden());
-        QVERIFY(m_window->runController().isShowRunning());
+        QVERIFY(m_window->desk().chain().isShowRunning());
     }
 
     // A restart with --resume sends the urgent message again for what is left of its time; one
@@ -244,19 +245,19 @@ private slots:
         startTwoItemShow();
         UrgentMessage message;
         message.text = "非常口は右側です";
-        QCOMPARE(m_window->sayUrgent(message, 5), std::string());
-        const std::optional<UrgentMessage> sent = m_window->runController().urgent();
+        QVERIFY(m_window->desk().say(message, 5).done());
+        const std::optional<UrgentMessage> sent = m_window->desk().state().urgent;
         m_clock->advance(60'000);
         for (const std::int64_t later : {std::int64_t{0}, std::int64_t{240'000}}) {
             m_window.reset(); // killed
             m_clock->advance(later);
             openWindow();
-            std::string why;
-            QVERIFY2(m_window->resume(why), why.c_str());
+            const DeskOutcome resumed = m_window->desk().resume();
+            QVERIFY2(resumed.done(), resumed.words().c_str());
             QCoreApplication::processEvents();
-            QCOMPARE(m_window->runController().urgent(),
+            QCOMPARE(m_window->desk().state().urgent,
                      later == 0 ? sent : std::optional<UrgentMessage>());
-            QVERIFY(m_window->runController().isShowRunning() == (later != 0));
+            QVERIFY(m_window->desk().chain().isShowRunning() == (later != 0));
         }
     }
 
@@ -290,7 +291,7 @@ private slots:
         QFETCH(bool, wakeUpsHeard);
         QFETCH(QString, marks);
         QFETCH(QString, tip);
-        m_window->runController().setWakeUpsHeard([&](int) { return wakeUpsHeard; });
+        m_window->desk().setWakeUpsHeard([&](int) { return wakeUpsHeard; });
         const auto presence = [&](int n, const std::string& host, ClockState clock) {
             SignOfLife life;
             life.host = host;
@@ -381,10 +382,10 @@ private slots:
         combo("ComboNum")->setEditText(computers);
         m_clock->advance(stopMs - 1);
         QCOMPARE(lineColour(), paleYellow);
-        QVERIFY(m_window->runController().timer(0).isActive());
+        QVERIFY(m_window->desk().chain().timer(0).isActive());
         m_clock->advance(1);
         QCOMPARE(lineColour(), brightRed);
-        QVERIFY(!m_window->runController().timer(0).isActive());
+        QVERIFY(!m_window->desk().chain().timer(0).isActive());
         // A stop leaves the colour as it is.
         click("cmdStop");
         QCOMPARE(lineColour(), brightRed);
@@ -429,7 +430,7 @@ private slots:
         endAnswer(1);
         m_clock->advance(200);
         QCOMPARE(jobHead(1), std::string(repeat ? " 0 " : " 1 "));
-        QCOMPARE(m_window->runController().timer(1).isActive(), repeat);
+        QCOMPARE(m_window->desk().chain().timer(1).isActive(), repeat);
     }
 
     void theWallStripShowsEachDisplaysStateByColourAndMark() {

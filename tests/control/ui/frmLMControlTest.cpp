@@ -1,6 +1,7 @@
 #include "frmLMControl.h"
 
 #include "FakeMessageBoxes.h"
+#include "OperatorDesk.h"
 #include "RunController.h"
 #include "TestFiles.h"
 #include "Twips.h"
@@ -119,15 +120,15 @@ private:
     // Every timer of the run controller counting down, as in a running show.
     void runEveryTimer() const {
         for (int n = 0; n < RunController::timerCount; ++n) {
-            m_window->runController().timer(n).setInterval(100);
-            m_window->runController().timer(n).setEnabled(true);
+            m_window->desk().chain().timer(n).setInterval(100);
+            m_window->desk().chain().timer(n).setEnabled(true);
         }
     }
 
     int runningTimers() const {
         int running = 0;
         for (int n = 0; n < RunController::timerCount; ++n) {
-            running += m_window->runController().timer(n).isActive() ? 1 : 0;
+            running += m_window->desk().chain().timer(n).isActive() ? 1 : 0;
         }
         return running;
     }
