@@ -310,7 +310,6 @@ private:
             return false;
         }
         Section& section = *m_section;
-        PlanRun& run = section.run;
         if (key == "days") {
             const std::optional<unsigned> days = parseDays(text);
             if (!days) {
@@ -331,7 +330,16 @@ private:
                 return refuse(number, "始まりと終わりが同じ時刻です（終日なら 00:00-24:00）。");
             }
             section.hours = *hours;
-        } else if (key == "show") {
+        } else {
+            return runValue(number, key, text);
+        }
+        return true;
+    }
+
+    // What an entry runs: its show file and the settings it runs with.
+    bool runValue(int number, std::string_view key, std::string_view text) {
+        PlanRun& run = m_section->run;
+        if (key == "show") {
             if (text.empty()) {
                 return refuse(number, "ショーのファイル名がありません。");
             }
