@@ -169,16 +169,28 @@ DeskOutcome OperatorDesk::add(const ItemEntry& entry) {
         return *busy;
     }
     stopShow();
-    const ShowList::AddResult result = m_list->add(entry);
+    return itemOutcome(m_list->add(entry));
+}
+
+DeskOutcome OperatorDesk::change(int line, const ItemEntry& entry) {
+    if (std::optional<DeskOutcome> busy = refusedByStep()) {
+        return *busy;
+    }
+    stopShow();
+    return itemOutcome(m_list->change(line, entry));
+}
+
+DeskOutcome OperatorDesk::itemOutcome(const ShowList::AddResult& result) {
     switch (result.status) {
     case ShowList::AddResult::Status::Full:
         return DeskOutcome::refusedQuietly(DeskOutcome::Code::Full,
                                            "表示のリストには 101 項目までしか入りません。");
+    case ShowList::AddResult::Status::NoSuchLine:
+        return noSuchLine();
     case ShowList::AddResult::Status::Refused:
         // The entries stay as they are, so the operator can mend the value.
         return DeskOutcome::refused(DeskOutcome::Code::BadValue, warning(result.warning));
     case ShowList::AddResult::Status::Added:
-    case ShowList::AddResult::Status::NoSuchLine:
         break;
     }
     listChanged();
@@ -189,28 +201,9 @@ DeskOutcome OperatorDesk::add(const ItemEntry& entry) {
     return outcome;
 }
 
-DeskOutcome OperatorDesk::change(int line, const ItemEntry& entry) {
-    if (std::optional<DeskOutcome> busy = refusedByStep()) {
-        return *busy;
-    }
-    stopShow();
-    const ShowList::AddResult result = m_list->change(line, entry);
-    switch (result.status) {
-    case ShowList::AddResult::Status::NoSuchLine:
-        return DeskOutcome::refusedQuietly(DeskOutcome::Code::NoSuchLine,
-                                           "表示のリストにその行はありません。");
-    case ShowList::AddResult::Status::Refused:
-        return DeskOutcome::refused(DeskOutcome::Code::BadValue, warning(result.warning));
-    case ShowList::AddResult::Status::Added:
-    case ShowList::AddResult::Status::Full:
-        break;
-    }
-    listChanged();
-    DeskOutcome outcome;
-    if (!result.warning.empty()) {
-        outcome.messages.push_back(warning(result.warning));
-    }
-    return outcome;
+DeskOutcome OperatorDesk::noSuchLine() {
+    return DeskOutcome::refusedQuietly(DeskOutcome::Code::NoSuchLine,
+                                       "表示のリストにその行はありません。");
 }
 
 DeskOutcome OperatorDesk::remove(int line) {
@@ -219,8 +212,7 @@ DeskOutcome OperatorDesk::remove(int line) {
     }
     stopShow();
     if (!m_list->removeLine(line)) {
-        return DeskOutcome::refusedQuietly(DeskOutcome::Code::NoSuchLine,
-                                           "表示のリストにその行はありません。");
+        return noSuchLine();
     }
     listChanged();
     return {};

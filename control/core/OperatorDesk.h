@@ -190,6 +190,9 @@ private:
     std::optional<DeskOutcome> refusedByStep() const;
     // "表示を止める", with the urgent message it ends.
     void stopShow();
+    // What came of adding or changing an item.
+    DeskOutcome itemOutcome(const ShowList::AddResult& result);
+    static DeskOutcome noSuchLine();
     DeskOutcome loadFile(const std::filesystem::path& path);
     DeskOutcome saveFile(const std::filesystem::path& path);
     static DeskOutcome unreadable(const std::filesystem::path& path);
