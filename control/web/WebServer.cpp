@@ -159,6 +159,16 @@ bool answerDeferred(httplib::Response& response) {
     return true;
 }
 
+// A cpp-httplib server whose listening socket can be reached: the library listens with a
+// backlog of 5, built in, and a burst of clients (browsers reconnecting their streams after a
+// restart) would see their connections dropped and retried seconds later.
+template <typename Base> class Listener : public Base {
+public:
+    using Base::Base;
+    // listen() again on a listening socket changes its backlog (Linux).
+    void widenBacklog(int backlog) { ::listen(this->svr_sock_, backlog); }
+};
+
 } // namespace
 
 // What outlives one start: the routes, the sessions, the throttle, the hub, the desk's calls.
@@ -245,18 +255,28 @@ private:
 };
 
 bool WebServer::Run::listen(std::string& why) {
+    std::function<void(int)> widenBacklog;
     if (m_options.plainHttp) {
-        m_server = std::make_shared<httplib::Server>();
+        auto server = std::make_shared<Listener<httplib::Server>>();
+        widenBacklog = [server](int backlog) {
+            server->widenBacklog(backlog);
+        };
+        m_server = server;
     } else {
         const TlsIdentity& identity = m_options.tls;
         const std::shared_ptr<TlsConnections> tls = m_tls;
-        m_server = std::make_shared<httplib::SSLServer>([&identity, tls](SSL_CTX& context) {
-            if (!useIdentity(context, identity)) {
-                return false;
-            }
-            TlsConnections::watch(&context, tls);
-            return true;
-        });
+        auto server =
+            std::make_shared<Listener<httplib::SSLServer>>([&identity, tls](SSL_CTX& context) {
+                if (!useIdentity(context, identity)) {
+                    return false;
+                }
+                TlsConnections::watch(&context, tls);
+                return true;
+            });
+        widenBacklog = [server](int backlog) {
+            server->widenBacklog(backlog);
+        };
+        m_server = server;
     }
     if (!m_server->is_valid()) {
         why = "the certificate or its key cannot be used";
@@ -273,6 +293,7 @@ bool WebServer::Run::listen(std::string& why) {
         m_port = 0;
         return false;
     }
+    widenBacklog(static_cast<int>(m_options.limits.backlog));
     // The thread holds the run: a thread still serving a slow client after stop() keeps what
     // it uses.
     m_thread = std::thread([this, self = shared_from_this()] {

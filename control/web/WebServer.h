@@ -40,8 +40,9 @@ public:
         // Threads beside the streams' own, for commands and idle connections.
         std::size_t commandThreads = 8;
         // Connections accepted and waiting for a thread; past that the rest wait in the
-        // kernel's backlog.
+        // kernel's backlog, of this many; past that they are dropped (and retried).
         std::size_t waitingConnections = 16;
+        std::size_t backlog = 64;
         // A client that sends or takes nothing for this long is dropped.
         std::chrono::seconds readTimeout{5};
         std::chrono::seconds writeTimeout{5};
