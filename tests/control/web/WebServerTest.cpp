@@ -373,6 +373,23 @@ TEST(WebStreamTest, StreamBeyondTheCapGets503AndStopReturnsAtOnce) {
     }
 }
 
+TEST(WebStreamTest, ClientThatHangsUpFreesItsPlaceAtTheNextHeartbeat) {
+    TestServer server;
+    {
+        StreamReader reader(server.port(), server.token);
+        ASSERT_TRUE(reader.waitFor(": open", 2s));
+        EXPECT_EQ(server.server.events().openStreams(), 1U);
+    }
+    // The server finds out when it writes to the closed connection (without dying of
+    // SIGPIPE), at the latest with the heartbeat of 200 ms.
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (server.server.events().openStreams() > 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(server.server.events().openStreams(), 0U);
+}
+
 TEST(WebStopTest, StopReturnsWithinASecondWhateverTheClientsDo) {
     // Longer than the second: stop() must end the connections, not give up on them.
     WebServer::Limits limits = TestServer::quickLimits();
