@@ -9,6 +9,7 @@
 #include "ShutdownSignals.h"
 #include "WakeUpPorts.h"
 #include "WakeUpSocket.h"
+#include "WebCommands.h"
 #include "frmLMControl.h"
 
 #include <QApplication>
@@ -220,6 +221,9 @@ int main(int argc, char* argv[]) {
         }
         if (options.say() || options.sayEnd()) {
             return say(options);
+        }
+        if (options.web().command != lm::WebCommandLine::Command::None) {
+            return lm::runWebCommand(options.web());
         }
     }
     const QApplication app(argc, argv);

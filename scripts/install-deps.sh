@@ -8,7 +8,10 @@
 # apt's output is shown only when the installation fails.
 set -euo pipefail
 
-build=(build-essential cmake pkg-config qt6-base-dev libgl-dev libegl-dev fonts-ipafont-gothic)
+# libcpp-httplib-dev, nlohmann-json3-dev, libsodium-dev and libssl-dev: the web API's server,
+# JSON, password hashes and certificates.
+build=(build-essential cmake pkg-config qt6-base-dev libgl-dev libegl-dev fonts-ipafont-gothic
+    libcpp-httplib-dev nlohmann-json3-dev libsodium-dev libssl-dev)
 # What the demo wall drives the programs with: xdotool, import, xwininfo and xdpyinfo.
 driving=(xdotool imagemagick x11-utils)
 case ${1:-tests} in

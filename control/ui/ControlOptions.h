@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PortBaseOption.h"
+#include "WebCommandLine.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -24,6 +25,13 @@ namespace lm {
 //   --say-end                  end the urgent message of the LMControl that runs
 //   --port-base N              the UDP port where the displays' wake-ups arrive (display n takes
 //                              N + n); LMSIGN_PORT_BASE when not given
+//   --web [--web-port N] [--web-http] [--web-cert FILE --web-key FILE]
+//                              serve the web API in this run, over the saved settings
+//   --web-password             read a new password for the web API from standard input
+//   --web-token NAME           make an API token and print it once
+//   --web-revoke NAME          revoke the token
+//   --web-info                 print whether the web API is on, its address and the
+//                              certificate's SHA-256 fingerprint
 class ControlOptions {
 public:
     ControlOptions();
@@ -46,9 +54,12 @@ public:
     bool sayEnd() const { return m_parser.isSet(m_sayEndOption); }
     // The option's text, when given (checked by parse()).
     std::optional<std::string> portBase() const;
+    // The web API's options; a one-shot command when web().command is not None.
+    const WebCommandLine& web() const { return m_web; }
 
 private:
     bool fail(const QString& message);
+    bool parseWeb();
 
     QCommandLineParser m_parser;
     QCommandLineOption m_startOption;
@@ -57,6 +68,16 @@ private:
     QCommandLineOption m_minutesOption;
     QCommandLineOption m_sayEndOption;
     PortBaseOption m_portBase;
+    QCommandLineOption m_webOption;
+    QCommandLineOption m_webPortOption;
+    QCommandLineOption m_webHttpOption;
+    QCommandLineOption m_webCertOption;
+    QCommandLineOption m_webKeyOption;
+    QCommandLineOption m_webPasswordOption;
+    QCommandLineOption m_webTokenOption;
+    QCommandLineOption m_webRevokeOption;
+    QCommandLineOption m_webInfoOption;
+    WebCommandLine m_web;
     QString m_error;
     int m_minutes = 0;
     std::filesystem::path m_showFile;
