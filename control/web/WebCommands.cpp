@@ -4,6 +4,7 @@
 #include "Secrets.h"
 #include "TlsIdentity.h"
 #include "WebChangeLog.h"
+#include "WebSettingsEdits.h"
 #include "WebSettingsStore.h"
 
 #include <array>
@@ -15,9 +16,6 @@
 namespace lm {
 
 namespace {
-
-constexpr std::size_t shortestPassword = 8;
-constexpr std::size_t longestPassword = 1024;
 
 // Turns the terminal's echo off while a password is typed.
 class NoEcho {
@@ -73,23 +71,8 @@ int setPassword(WebSettingsStore& store, WebConsole& console) {
             return fail(console, "the two passwords differ; nothing was changed");
         }
     }
-    if (password.size() < shortestPassword || password.size() > longestPassword) {
-        return fail(console, "the password must have from " + std::to_string(shortestPassword) +
-                                 " to " + std::to_string(longestPassword) + " bytes");
-    }
-    std::string hash;
-    try {
-        hash = passwordHash::make(password);
-    } catch (const std::exception& error) {
-        return fail(console, error.what());
-    }
     std::string why;
-    if (!store.update(
-            [&hash](WebSettings& settings, std::string&) {
-                settings.passwordHash = hash;
-                return true;
-            },
-            why)) {
+    if (!webSettingsEdits::setPassword(store, password, why)) {
         return fail(console, why);
     }
     console.out << "LMControl: the web API's password is set; sessions opened with the old one "
@@ -98,28 +81,13 @@ int setPassword(WebSettingsStore& store, WebConsole& console) {
 }
 
 int makeToken(WebSettingsStore& store, const std::string& name, WebConsole& console) {
-    if (!isTokenName(name)) {
-        return fail(console, "\"" + name + "\" is not a token name");
-    }
-    const std::string token = secrets::newToken();
     std::string why;
-    if (!store.update(
-            [&](WebSettings& settings, std::string& refusal) {
-                if (settings.token(name) != nullptr) {
-                    refusal = "a token named " + name + " exists; revoke it first (--web-revoke " +
-                              name + ")";
-                    return false;
-                }
-                settings.tokens.push_back(
-                    {name, secrets::sha256Hex(token),
-                     WebChangeLog::utcText(std::chrono::system_clock::now())});
-                return true;
-            },
-            why)) {
+    const std::optional<std::string> token = webSettingsEdits::makeToken(store, name, why);
+    if (!token) {
         return fail(console, why);
     }
     // The token alone on standard output, for a script to take; the rest on standard error.
-    console.out << token << "\n";
+    console.out << *token << "\n";
     console.err << "LMControl: token " << name
                 << " made; it is shown only this once (send it as \"Authorization: Bearer "
                    "TOKEN\")\n";
@@ -128,16 +96,7 @@ int makeToken(WebSettingsStore& store, const std::string& name, WebConsole& cons
 
 int revokeToken(WebSettingsStore& store, const std::string& name, WebConsole& console) {
     std::string why;
-    if (!store.update(
-            [&](WebSettings& settings, std::string& refusal) {
-                if (std::erase_if(settings.tokens,
-                                  [&](const WebToken& token) { return token.name == name; }) == 0) {
-                    refusal = "no token is named " + name;
-                    return false;
-                }
-                return true;
-            },
-            why)) {
+    if (!webSettingsEdits::revokeToken(store, name, why)) {
         return fail(console, why);
     }
     console.out << "LMControl: token " << name << " revoked\n";
@@ -185,6 +144,9 @@ int info(const WebSettingsStore& store, const WebCommandLine& line, const WebPla
             << ")";
     }
     out << "\n";
+    out << "show files:  "
+        << (settings.showFolder.empty() ? std::string("the working folder") : settings.showFolder)
+        << "\n";
     out << "settings:    " << store.file().string() << "\n";
     out << "change log:  " << places.changeLog.string() << "\n";
     return 0;

@@ -68,6 +68,7 @@ nlohmann::json WebSettings::toJson() const {
             {"plainHttp", plainHttp},
             {"certificateFile", certificateFile},
             {"privateKeyFile", privateKeyFile},
+            {"showFolder", showFolder},
             {"passwordHash", passwordHash},
             {"tokens", list}};
 }
@@ -83,6 +84,7 @@ std::optional<WebSettings> WebSettings::fromJson(const nlohmann::json& json, std
         !take(json, "plainHttp", settings.plainHttp, why) ||
         !take(json, "certificateFile", settings.certificateFile, why) ||
         !take(json, "privateKeyFile", settings.privateKeyFile, why) ||
+        !take(json, "showFolder", settings.showFolder, why) ||
         !take(json, "passwordHash", settings.passwordHash, why)) {
         return std::nullopt;
     }

@@ -31,6 +31,9 @@ struct WebSettings {
     // the program makes in its settings folder.
     std::string certificateFile;
     std::string privateKeyFile;
+    // The one folder whose show files the API lists, loads and saves; empty: the working
+    // folder.
+    std::string showFolder;
     // argon2id (crypto_pwhash_str); empty: no password, so nobody can log in.
     std::string passwordHash;
     std::vector<WebToken> tokens;

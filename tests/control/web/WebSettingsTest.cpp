@@ -26,6 +26,7 @@ WebSettings sample() {
     settings.plainHttp = true;
     settings.certificateFile = "/etc/ssl/sign.pem";
     settings.privateKeyFile = "/etc/ssl/sign.key";
+    settings.showFolder = "/srv/shows";
     settings.passwordHash = "$argon2id$v=19$m=65536,t=2,p=1$salt$hash";
     settings.tokens = {{"panel", std::string(64, 'a'), "2024-01-02T03:04:05.000Z"},
                        {"ci.bot-2", std::string(64, '0'), "2024-02-03T04:05:06.000Z"}};
@@ -95,6 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DamageCase{"port a fraction", R"({"port": 8443.5})"},
                       DamageCase{"port a string", R"({"port": "8443"})"},
                       DamageCase{"enabled a string", R"({"enabled": "yes"})"},
+                      DamageCase{"show folder a number", R"({"showFolder": 7})"},
                       DamageCase{"tokens an object", R"({"tokens": {}})"},
                       DamageCase{"token hash short",
                                  R"({"tokens": [{"name": "a", "sha256": "abc"}]})"},
