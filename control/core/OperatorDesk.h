@@ -169,6 +169,8 @@ public:
     void announce(const std::vector<DeskMessage>& messages);
     // Takes the announcements made since the last call.
     std::vector<DeskMessage> takeAnnouncements();
+    // Those not taken yet, for a front end that only passes them on (the change streams).
+    const std::vector<DeskMessage>& announcements() const { return m_announcements; }
 
     // For the tests and the window: the chain and the urgent message as they run.
     RunController& chain() { return *m_chain; }

@@ -23,6 +23,7 @@ int httpStatus(ApiErrorKind kind) {
     case ApiErrorKind::WrongMethod:
         return 405;
     case ApiErrorKind::Busy:
+    case ApiErrorKind::NotConfirmed:
         return 409;
     case ApiErrorKind::LengthRequired:
         return 411;
@@ -75,6 +76,8 @@ std::string_view errorCode(ApiErrorKind kind) {
         return "refused";
     case ApiErrorKind::Busy:
         return "busy";
+    case ApiErrorKind::NotConfirmed:
+        return "not_confirmed";
     case ApiErrorKind::StreamsFull:
         return "streams_full";
     case ApiErrorKind::Unavailable:

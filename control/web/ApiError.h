@@ -27,6 +27,7 @@ enum class ApiErrorKind {
     TooManyAttempts,  // too many failed log-ins from this address
     Refused,          // the desk said no (a full list, a line that is not there)
     Busy,             // another front end holds a modal step open
+    NotConfirmed,     // a command the window asks about first, sent without its answer
     StreamsFull,      // every change stream is taken
     Unavailable,      // the program is closing, or its thread did not take the command in time
     Internal,         // a fault of the program itself
