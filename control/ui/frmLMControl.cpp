@@ -15,6 +15,7 @@
 #include "WrapCheckBox.h"
 #include "frmFileLoad.h"
 #include "frmUrgent.h"
+#include "frmWeb.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -366,6 +367,14 @@ void frmLMControl::buildMenus() {
         QStringLiteral("QLabel { background: rgb(255, 0, 0); color: white; }"));
     lblUrgent->hide();
     bar->setCornerWidget(lblUrgent, Qt::TopRightCorner);
+
+    // Last in "ファイル", only when the program serves a web API.
+    if (m_services.web != nullptr) {
+        mnuFile->addSeparator();
+        mnuWeb = mnuFile->addAction(QStringLiteral("ウェブ API の設定..."));
+        mnuWeb->setObjectName(QStringLiteral("mnuWeb"));
+        connect(mnuWeb, &QAction::triggered, this, &frmLMControl::mnuWeb_Click);
+    }
 }
 
 void frmLMControl::buildWallStrip() {
@@ -711,6 +720,15 @@ void frmLMControl::mnuUrgentSay_Click() {
     m_urgentDialog->show();
     m_urgentDialog->raise();
     m_urgentDialog->activateWindow();
+}
+
+void frmLMControl::mnuWeb_Click() {
+    if (!m_webDialog) {
+        m_webDialog = std::make_unique<frmWeb>(*m_services.web, this);
+    }
+    m_webDialog->show();
+    m_webDialog->raise();
+    m_webDialog->activateWindow();
 }
 
 void frmLMControl::mnuUrgentEnd_Click() {

@@ -35,6 +35,8 @@ class Timer;
 class QtMessageBoxes;
 class frmFileLoad;
 class frmUrgent;
+class frmWeb;
+class WebFrontEnd;
 
 // The control program's main window: the show list, the entry controls for the next item,
 // the show commands and the file commands, and below them the state of every display computer.
@@ -60,6 +62,8 @@ public:
         const WallClock* clock = nullptr;
         // The UDP port where the displays' wake-ups arrive; 0: none taken, none sent.
         int wakeUpPort = 0;
+        // The web API, whose settings the window's dialog changes. Null: no such menu item.
+        WebFrontEnd* web = nullptr;
     };
     using Ending = lm::Ending;
 
@@ -88,6 +92,8 @@ public:
     // The urgent message: the dialog, and ending the message that runs.
     void mnuUrgentSay_Click();
     void mnuUrgentEnd_Click();
+    // The web API's settings dialog.
+    void mnuWeb_Click();
 
     // Show files: the menu items and the buttons do the same. A load clears the picture
     // choice.
@@ -174,6 +180,7 @@ private:
     std::unique_ptr<QtMessageBoxes> m_ownMessageBoxes;
     std::unique_ptr<frmFileLoad> m_ownChooser;
     std::unique_ptr<frmUrgent> m_urgentDialog;
+    std::unique_ptr<frmWeb> m_webDialog;
     ChooserVariables m_chooserVariables;
     double m_twipsPerPixel = 15.0;
     bool m_unloaded = false;
@@ -226,6 +233,7 @@ private:
     QAction* mnuFileLoad = nullptr;
     QAction* mnu01 = nullptr;
     QAction* mnuFileSave = nullptr;
+    QAction* mnuWeb = nullptr;
     QMenu* mnuEnd0 = nullptr;
     QAction* mnuLMEnd = nullptr;
     QAction* mnuF1 = nullptr;
