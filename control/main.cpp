@@ -3,13 +3,16 @@
 #include "ControlPresence.h"
 #include "ControlProgram.h"
 #include "ControlState.h"
+#include "DeskJournal.h"
 #include "ExchangeFolder.h"
+#include "QtDeskThread.h"
 #include "QtMessageBoxes.h"
 #include "ShiftJis.h"
 #include "ShutdownSignals.h"
 #include "WakeUpPorts.h"
 #include "WakeUpSocket.h"
 #include "WebCommands.h"
+#include "WebFrontEnd.h"
 #include "frmLMControl.h"
 
 #include <QApplication>
@@ -20,6 +23,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
+#include <memory>
 #include <string>
 
 namespace {
@@ -53,6 +58,16 @@ std::string oneLine(std::string text) {
         }
     }
     return text;
+}
+
+// A warning before the program can run: a box over the window, or a line on standard error
+// without one.
+void warnOperator(const std::string& text) {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+        lm::QtMessageBoxes().warn(text, "注意！");
+    } else {
+        std::fprintf(stderr, "LMControl: %s\n", oneLine(text).c_str());
+    }
 }
 
 // Sends the request to the LMControl that runs on this Exchange folder and ends as it says:
@@ -108,12 +123,11 @@ bool canConvertShiftJis() {
     if (missing.empty()) {
         return true;
     }
-    lm::QtMessageBoxes().warn(
+    warnOperator(
         "このコンピュータの C ライブラリ（iconv）に、シフトJIS（CP932）の変換がありません（" +
-            missing +
-            "）。表示プログラムへの指示を書けないため、終了します。gconv の CP932 "
-            "モジュール（Debian では libc6 に含まれます）を入れて下さい。",
-        "注意！");
+        missing +
+        "）。表示プログラムへの指示を書けないため、終了します。gconv の CP932 "
+        "モジュール（Debian では libc6 に含まれます）を入れて下さい。");
     return false;
 }
 
@@ -127,10 +141,9 @@ bool folderIsFree(const std::filesystem::path& workDir) {
     }
     // A record that kept changing but could never be read names no computer.
     const std::string who = other->empty() ? "別のコンピュータ" : "コンピュータ「" + *other + "」";
-    lm::QtMessageBoxes().warn(who + "の制御プログラムが、この data フォルダーで動いています。制御"
-                                    "プログラムは一つの data フォルダーに一つだけ動かせます。そち"
-                                    "らを使うか、そちらを終了させてから起動して下さい。",
-                              "注意！");
+    warnOperator(who + "の制御プログラムが、この data フォルダーで動いています。制御"
+                       "プログラムは一つの data フォルダーに一つだけ動かせます。そち"
+                       "らを使うか、そちらを終了させてから起動して下さい。");
     std::fprintf(stderr, "LMControl: the control program on %s uses this Exchange folder\n",
                  other->empty() ? "another computer" : other->c_str());
     return false;
@@ -160,22 +173,45 @@ void startAsAsked(const lm::ControlOptions& options, lm::OperatorDesk& desk,
     }
 }
 
-// The program with its window, until it ends.
-int runWithWindow(const QApplication& app, const lm::ControlOptions& options,
-                  lm::ControlInstance& instance, const std::filesystem::path& workDir) {
-    lm::ShutdownSignals shutdownSignals;
+lm::ControlProgram::Options programOptions(const lm::ControlOptions& options,
+                                           const std::filesystem::path& workDir) {
     lm::ControlProgram::Options programOptions;
     programOptions.workDir = workDir;
     programOptions.stateFolder = lm::ControlState::folderFor(stateHome(), workDir);
     const int base = lm::WakeUpSocket::chosenBase(options.portBase());
     programOptions.wakeUpPort = base == 0 ? 0 : lm::WakeUpPorts{base}.control();
-    lm::ControlProgram program(programOptions);
+    return programOptions;
+}
+
+// The web API, made before any view on the desk and served when the settings (or --web) say
+// so. A server that cannot start leaves the program running; the line says why.
+std::unique_ptr<lm::WebFrontEnd> startWeb(const lm::ControlOptions& options, lm::OperatorDesk& desk,
+                                          const std::filesystem::path& workDir, QObject* context) {
+    auto web = std::make_unique<lm::WebFrontEnd>(
+        desk, lm::WebFrontEnd::Options{workDir, options.web(), lm::QtDeskThread::poster(context)});
+    std::string why;
+    if (!web->apply(why)) {
+        std::fprintf(stderr, "LMControl: the web API does not run: %s\n", why.c_str());
+    } else if (web->running()) {
+        std::fprintf(stderr, "LMControl: the web API serves on port %d\n", web->port());
+    }
+    return web;
+}
+
+// The program with its window, until it ends.
+int runWithWindow(const QApplication& app, const lm::ControlOptions& options,
+                  lm::ControlInstance& instance, const std::filesystem::path& workDir) {
+    lm::ShutdownSignals shutdownSignals;
+    lm::ControlProgram program(programOptions(options, workDir));
     program.start();
     exchangeWorkDir = workDir;
     std::atexit(cleanExchangeAtExit);
+    const std::unique_ptr<lm::WebFrontEnd> web =
+        startWeb(options, program.desk(), workDir, &program);
 
     lm::frmLMControl::Services services;
     services.program = &program;
+    services.web = web.get();
     lm::frmLMControl window(services);
     instance.listen(
         [&program](const lm::ControlRequest& request, const lm::ControlInstance::Reply& reply) {
@@ -197,6 +233,67 @@ int runWithWindow(const QApplication& app, const lm::ControlOptions& options,
     window.Form_Unload();
     exchangeWorkDir.clear();
     return status;
+}
+
+// The program without a window (--no-window), until a signal ends it: what a box would say
+// goes to standard error.
+int runWithoutWindow(const lm::ControlOptions& options, lm::ControlInstance& instance,
+                     const std::filesystem::path& workDir) {
+    lm::ShutdownSignals shutdownSignals;
+    lm::ControlProgram program(programOptions(options, workDir));
+    program.start();
+    exchangeWorkDir = workDir;
+    std::atexit(cleanExchangeAtExit);
+    const std::unique_ptr<lm::WebFrontEnd> web =
+        startWeb(options, program.desk(), workDir, &program);
+    lm::DeskJournal journal(program.desk(), std::cerr);
+    instance.listen(
+        [&program](const lm::ControlRequest& request, const lm::ControlInstance::Reply& reply) {
+            program.requests().handle(request, reply);
+        });
+    lm::Ending ending = lm::Ending::System;
+    QObject::connect(&shutdownSignals, &lm::ShutdownSignals::received, &program,
+                     [&ending](int signal) {
+                         ending = signal == SIGINT ? lm::Ending::Operator : lm::Ending::System;
+                         QCoreApplication::exit(0);
+                     });
+    lm::OperatorDesk& desk = program.desk();
+    if (options.resume()) {
+        journal.write(desk.resume().messages);
+    }
+    if (!options.showFile().empty()) {
+        const lm::DeskOutcome loaded = desk.load(options.showFile());
+        journal.write(loaded.messages);
+        if (loaded.done() && options.start()) {
+            journal.write(desk.start().messages);
+        }
+    }
+    const int status = QCoreApplication::exec();
+    // No client holds the ending up: the server stops within half a second, then the desk
+    // cleans the Exchange folder up.
+    web->stop();
+    program.end(ending);
+    exchangeWorkDir.clear();
+    return status;
+}
+
+// Claims the Exchange folder for this program, or hands the command line to the one that has
+// it; then runs with or without the window.
+int run(const lm::ControlOptions& options, const QApplication* app) {
+    if (!canConvertShiftJis()) {
+        return 1;
+    }
+    std::error_code error;
+    const std::filesystem::path workDir = std::filesystem::current_path(error);
+    lm::ControlInstance instance = thisFolder();
+    if (!instance.claim()) {
+        return handOver(instance, options);
+    }
+    if (!folderIsFree(workDir)) {
+        return 1;
+    }
+    return app != nullptr ? runWithWindow(*app, options, instance, workDir)
+                          : runWithoutWindow(options, instance, workDir);
 }
 
 } // namespace
@@ -226,19 +323,12 @@ int main(int argc, char* argv[]) {
             return lm::runWebCommand(options.web());
         }
     }
+    if (options.noWindow()) {
+        const QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("LMControl"));
+        return run(options, nullptr);
+    }
     const QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("LMControl"));
-    if (!canConvertShiftJis()) {
-        return 1;
-    }
-    std::error_code error;
-    const std::filesystem::path workDir = std::filesystem::current_path(error);
-    lm::ControlInstance instance = thisFolder();
-    if (!instance.claim()) {
-        return handOver(instance, options);
-    }
-    if (!folderIsFree(workDir)) {
-        return 1;
-    }
-    return runWithWindow(app, options, instance, workDir);
+    return run(options, &app);
 }

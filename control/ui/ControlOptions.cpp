@@ -57,7 +57,12 @@ ControlOptions::ControlOptions()
       m_webInfoOption(QStringLiteral("web-info"),
                       QStringLiteral("Print whether the web API is on, its address, the SHA-256 "
                                      "fingerprint of its certificate and its tokens' names, and "
-                                     "end.")) {
+                                     "end.")),
+      m_noWindowOption(QStringLiteral("no-window"),
+                       QStringLiteral("Run without a window or a display server: the show, the "
+                                      "web API and the requests of --say, for a computer without "
+                                      "anyone at it. What a message box would say goes to "
+                                      "standard error.")) {
     m_parser.setApplicationDescription(
         QStringLiteral("The control program of the scrolling message sign. Only one runs per "
                        "Exchange folder: started again on the same computer, it hands its show "
@@ -67,6 +72,7 @@ ControlOptions::ControlOptions()
                          m_sayEndOption, m_portBase.option(), m_webOption, m_webPortOption,
                          m_webHttpOption, m_webCertOption, m_webKeyOption, m_webPasswordOption,
                          m_webTokenOption, m_webRevokeOption, m_webInfoOption});
+    m_parser.addOption(m_noWindowOption);
     m_parser.addPositionalArgument(QStringLiteral("SHOW"),
                                    QStringLiteral("A show file to load, as \"読み込み\" loads it."),
                                    QStringLiteral("[SHOW]"));

@@ -32,6 +32,8 @@ namespace lm {
 //   --web-revoke NAME          revoke the token
 //   --web-info                 print whether the web API is on, its address and the
 //                              certificate's SHA-256 fingerprint
+//   --no-window                run without a window or a display server (a computer in a
+//                              cupboard): the desk, the web API and the local requests
 class ControlOptions {
 public:
     ControlOptions();
@@ -56,6 +58,7 @@ public:
     std::optional<std::string> portBase() const;
     // The web API's options; a one-shot command when web().command is not None.
     const WebCommandLine& web() const { return m_web; }
+    bool noWindow() const { return m_parser.isSet(m_noWindowOption); }
 
 private:
     bool fail(const QString& message);
@@ -77,6 +80,7 @@ private:
     QCommandLineOption m_webTokenOption;
     QCommandLineOption m_webRevokeOption;
     QCommandLineOption m_webInfoOption;
+    QCommandLineOption m_noWindowOption;
     WebCommandLine m_web;
     QString m_error;
     int m_minutes = 0;
