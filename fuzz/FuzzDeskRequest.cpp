@@ -18,10 +18,19 @@
 
 namespace {
 
+std::filesystem::path workDir;
+
+extern "C" void removeWorkDir() {
+    std::error_code error;
+    std::filesystem::remove_all(workDir, error);
+}
+
 lm::OperatorDesk& desk() {
     static const std::filesystem::path work = [] {
         std::string pattern = "/tmp/lmfuzz-desk-XXXXXX";
-        return std::filesystem::path(::mkdtemp(pattern.data()));
+        workDir = ::mkdtemp(pattern.data());
+        std::atexit(removeWorkDir);
+        return workDir;
     }();
     static lm::OperatorDesk theDesk({work, {}, nullptr});
     static const bool opened = (theDesk.open(), true);
