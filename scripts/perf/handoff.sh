@@ -7,9 +7,15 @@
 # of LM_HANDOFF_SAMPLES hand-offs each (default 40) make one sample of each, since each run
 # meets the 80 and 100 ms timers in other phases.
 # Prints Markdown table rows: notifications / polls alone in each cell.
+# LM_PERF_WEB_LOAD=1: the control program also serves the web API, and 20 clients call it ten
+# times a second throughout (benchmarks/WebApiLoad.cpp).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 build_targets showhandover_e2e_tests
+if [ -n "${LM_PERF_WEB_LOAD:-}" ]; then
+    build_targets web_api_load
+    export LM_HANDOFF_WEB_LOAD=$perf_build/benchmarks/web_api_load
+fi
 
 csv=$(mktemp)
 trap 'rm -f "$csv"' EXIT

@@ -16,7 +16,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHostAddress>
 #include <QNetworkAddressEntry>
+#include <QTcpServer>
 #include <QUdpSocket>
 #include <QtTest>
 #include <algorithm>
@@ -120,6 +122,50 @@ bool writeFiveTexts(const fs::path& file) {
            lm::lineFile::writeBytes(file, bytes);
 }
 
+// With LM_HANDOFF_WEB_LOAD naming the web API's load program (benchmarks/WebApiLoad.cpp),
+// the control program also serves the web API, and 20 clients call it ten times a second
+// while the hand-offs are measured: what the API costs the show.
+class WebLoad {
+public:
+    static bool wanted() { return !qEnvironmentVariableIsEmpty("LM_HANDOFF_WEB_LOAD"); }
+
+    // The control program's options for the API, its password and token set first.
+    QStringList prepare(const XServer& screen, const fs::path& work) {
+        const auto once = [&](const QStringList& arguments, const QByteArray& input) {
+            QProcess command;
+            command.setProcessEnvironment(screen.environment());
+            command.setWorkingDirectory(QString::fromStdString(work.string()));
+            command.start(QStringLiteral(LM_LMCONTROL_PATH), arguments);
+            command.write(input);
+            command.closeWriteChannel();
+            command.waitForFinished(15000);
+            return QString::fromUtf8(command.readAllStandardOutput()).trimmed();
+        };
+        once({QStringLiteral("--web-password")}, "handoff-load\n");
+        m_token = once({QStringLiteral("--web-token"), QStringLiteral("load")}, {});
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        m_port = probe.serverPort();
+        return {QStringLiteral("--web"), QStringLiteral("--web-port"), QString::number(m_port)};
+    }
+    void start() {
+        m_load.start(qEnvironmentVariable("LM_HANDOFF_WEB_LOAD"),
+                     {QStringLiteral("load"), QString::number(m_port), m_token,
+                      QStringLiteral("20"), QStringLiteral("10"), QStringLiteral("600")});
+    }
+    ~WebLoad() {
+        if (m_load.state() != QProcess::NotRunning) {
+            m_load.kill();
+            m_load.waitForFinished(3000);
+        }
+    }
+
+private:
+    QProcess m_load;
+    QString m_token;
+    int m_port = 0;
+};
+
 } // namespace
 
 // A show of two text items on three real displays, started from the real control window:
@@ -146,10 +192,16 @@ private slots:
         const fs::path data = work.path() / "data";
         XServer controlScreen;
         QVERIFY2(controlScreen.isRunning(), qPrintable(controlScreen.error()));
-        Program control(QStringLiteral(LM_LMCONTROL_PATH), work.path(), controlScreen);
+        WebLoad webLoad;
+        Program control(QStringLiteral(LM_LMCONTROL_PATH), work.path(), controlScreen,
+                        WebLoad::wanted() ? webLoad.prepare(controlScreen, work.path())
+                                          : QStringList());
         const ControlWindow window(controlScreen, control);
         QVERIFY2(window.isShown(), qPrintable(control.output()));
         QVERIFY(waitUntil([&] { return fs::is_directory(data); }, 5000));
+        if (WebLoad::wanted()) {
+            webLoad.start();
+        }
 
         std::vector<std::unique_ptr<VelistoOnScreen>> signs;
         for (int number = 1; number <= 3; ++number) {
