@@ -206,6 +206,11 @@ int runWithWindow(const QApplication& app, const lm::ControlOptions& options,
     program.start();
     exchangeWorkDir = workDir;
     std::atexit(cleanExchangeAtExit);
+    // A --say that saw the control program's sign of life is answered from now on.
+    instance.listen(
+        [&program](const lm::ControlRequest& request, const lm::ControlInstance::Reply& reply) {
+            program.requests().handle(request, reply);
+        });
     const std::unique_ptr<lm::WebFrontEnd> web =
         startWeb(options, program.desk(), workDir, &program);
 
@@ -213,10 +218,6 @@ int runWithWindow(const QApplication& app, const lm::ControlOptions& options,
     services.program = &program;
     services.web = web.get();
     lm::frmLMControl window(services);
-    instance.listen(
-        [&program](const lm::ControlRequest& request, const lm::ControlInstance::Reply& reply) {
-            program.requests().handle(request, reply);
-        });
     // SIGTERM, SIGINT and logout never reach the close box: unload, then leave every event
     // loop, a modal dialog's included. Ctrl+C in a terminal is the operator's; the others end
     // a show that --resume starts again.
@@ -244,13 +245,13 @@ int runWithoutWindow(const lm::ControlOptions& options, lm::ControlInstance& ins
     program.start();
     exchangeWorkDir = workDir;
     std::atexit(cleanExchangeAtExit);
-    const std::unique_ptr<lm::WebFrontEnd> web =
-        startWeb(options, program.desk(), workDir, &program);
-    lm::DeskJournal journal(program.desk(), std::cerr);
     instance.listen(
         [&program](const lm::ControlRequest& request, const lm::ControlInstance::Reply& reply) {
             program.requests().handle(request, reply);
         });
+    const std::unique_ptr<lm::WebFrontEnd> web =
+        startWeb(options, program.desk(), workDir, &program);
+    lm::DeskJournal journal(program.desk(), std::cerr);
     lm::Ending ending = lm::Ending::System;
     QObject::connect(&shutdownSignals, &lm::ShutdownSignals::received, &program,
                      [&ending](int signal) {
