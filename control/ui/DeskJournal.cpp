@@ -14,12 +14,14 @@ DeskJournal::~DeskJournal() {
 
 void DeskJournal::write(const std::vector<DeskMessage>& messages) {
     for (const DeskMessage& message : messages) {
-        std::string line = message.text;
-        // A box's lines become one line of the journal.
-        for (char& c : line) {
-            if (c == '\n' || c == '\r') {
-                c = ' ';
+        // A box's lines (CR LF, as the boxes break them, or a lone CR or LF) become one line.
+        std::string line;
+        for (std::size_t i = 0; i < message.text.size(); ++i) {
+            const char c = message.text[i];
+            if (c == '\r' && i + 1 < message.text.size() && message.text[i + 1] == '\n') {
+                continue;
             }
+            line += c == '\r' || c == '\n' ? ' ' : c;
         }
         m_out << "LMControl: " << (message.title.empty() ? "" : message.title + " ") << line
               << std::endl;
