@@ -13,6 +13,7 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QtTest>
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <filesystem>
@@ -467,6 +468,8 @@ private slots:
             const Curled added = curl(port, token, "POST", "/api/list", item);
             QVERIFY2(added.status == 200, qPrintable(added.body));
         }
+        const Curled list = curl(port, token, "GET", "/api/list");
+        QVERIFY2(list.body.contains(QStringLiteral(R"("count":2)")), qPrintable(list.body));
         QCOMPARE(curl(port, token, "POST", "/api/show/start").status, 200);
         // At "中" display 1 gets row 0 two paces (6 s) after the start, display 2 some 4 s later.
         for (const VelistoOnScreen* sign : {&one, &two}) {
@@ -484,6 +487,11 @@ private slots:
             QVERIFY(sign->waitForColour(topStrip, QColor(255, 0, 0), 2000));
             keptScreenshot(sign->server(),
                            QStringLiteral("web-urgent-%1").arg(sign == &one ? 1 : 2));
+        }
+        // Each display's job file holds the urgent text.
+        for (int n = 1; n <= 2; ++n) {
+            const std::optional<std::vector<std::string>> job = exchange.readJob(n);
+            QVERIFY(job && std::find(job->begin(), job->end(), "避難して下さい") != job->end());
         }
         const Curled state = curl(port, token, "GET", "/api/state");
         QVERIFY2(state.body.contains(QStringLiteral(R"("text":"避難して下さい")")),
