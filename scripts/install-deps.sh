@@ -17,10 +17,11 @@ driving=(xdotool imagemagick x11-utils)
 case ${1:-tests} in
 tests)
     # icewm: a window manager with a taskbar, for the full-screen test; sshfs and openssh-server:
-    # a real network share for the displays of the hand-off test; chromium, chromium-driver and
-    # python3-selenium: a real browser at the web page.
+    # a real network share for the displays of the hand-off test; curl: a script's client of the
+    # web API; chromium, chromium-driver and python3-selenium: a real browser at the web page.
     packages=("${build[@]}" "${driving[@]}" libgtest-dev libgmock-dev libbenchmark-dev xvfb icewm
-        clang libclang-rt-14-dev sshfs openssh-server chromium chromium-driver python3-selenium)
+        clang libclang-rt-14-dev sshfs openssh-server curl chromium chromium-driver
+        python3-selenium)
     ;;
 wall) packages=("${build[@]}" "${driving[@]}" xvfb) ;;
 wall-desktop) packages=("${build[@]}" "${driving[@]}" xserver-xephyr) ;;

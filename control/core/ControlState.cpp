@@ -188,7 +188,11 @@ bool ControlState::write(const ItemTable& table, const Settings& settings) {
     std::string list;
     if (showFile::encode(table, list) != WriteStatus::Ok) {
         std::filesystem::remove(settingsPath, error);
+        m_writtenSettings.reset();
         return false;
+    }
+    if (m_writtenSettings && *m_writtenSettings == settings && m_writtenList == list) {
+        return true;
     }
     // The settings are what makes the new list count: until they are replaced, they name the
     // list file that still holds the old one.
@@ -201,6 +205,8 @@ bool ControlState::write(const ItemTable& table, const Settings& settings) {
         return false;
     }
     m_listName = next;
+    m_writtenList = std::move(list);
+    m_writtenSettings = settings;
     return true;
 }
 

@@ -50,8 +50,9 @@ public:
 
     // The list changed: the copy is written from now on.
     void listChanged() { m_held = false; }
-    // Replaces the copy. False when it could not be written; a list whose values a show file
-    // cannot hold is not kept at all, since a show of it could never start.
+    // Replaces the copy, unless it holds the same already. False when it could not be written; a
+    // list whose values a show file cannot hold is not kept at all, since a show of it could never
+    // start.
     bool write(const ItemTable& table, const Settings& settings);
 
 private:
@@ -67,6 +68,10 @@ private:
     std::filesystem::path m_folder;
     std::string m_listName; // the list file the settings name
     bool m_held = false;
+    // What the copy holds since this program wrote it: the same again is not written, so that
+    // a command that was refused writes nothing.
+    std::string m_writtenList;
+    std::optional<Settings> m_writtenSettings;
 };
 
 } // namespace lm

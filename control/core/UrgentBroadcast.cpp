@@ -24,9 +24,12 @@ bool UrgentBroadcast::showsOn(int n) const {
 
 void UrgentBroadcast::say(UrgentMessage message, bool showWasRunning, int resumeRow) {
     if (!m_run) {
-        m_run.emplace();
-        m_run->showWasRunning = showWasRunning;
-        m_run->resumeRow = resumeRow;
+        // Built whole and moved in: clang 14 cannot default-construct a nested struct with
+        // member initialisers in place inside its own class.
+        Run run;
+        run.showWasRunning = showWasRunning;
+        run.resumeRow = resumeRow;
+        m_run = std::move(run);
     }
     // A new text over the old one: what comes after both stays as it was.
     m_run->message = std::move(message);

@@ -63,7 +63,39 @@ class InstallE2eTest : public QObject {
 private:
     // The tree under usr (the installed /usr): both programs, their launcher, the desktop
     // entries and the icon they name; then each program started through its entry's command.
+    // The systemd user unit of the control program without a window: its command, through the
+    // installed launcher with no display server, runs the desk in LMSIGN_WORKDIR, and the
+    // SIGTERM that stops the unit ends it cleanly.
+    static void checkHeadlessUnit(const fs::path& usr) {
+        const fs::path unit = usr / "lib/systemd/user/lmcontrol.service";
+        QVERIFY2(fs::exists(unit), qPrintable(qs(unit)));
+        // desktopValue reads any "key=value" file of one group.
+        QStringList command = desktopValue(unit, QStringLiteral("ExecStart")).split(' ');
+        QCOMPARE(command.mid(1, 3), (QStringList{"LMControl", "--no-window", "--resume"}));
+        QCOMPARE(command.last(), QStringLiteral("$LMCONTROL_OPTIONS"));
+        const fs::path launcher = usr / "bin" / command[0].toStdString();
+        QVERIFY2(fs::exists(launcher), qPrintable(command[0]));
+
+        lm::test::TempDir work;
+        XServer folders; // its settings and state folders; no display reaches the program
+        QProcessEnvironment environment = folders.environment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.insert(QStringLiteral("LMSIGN_WORKDIR"), qs(work.path() / "sign"));
+        QProcess control;
+        control.setProcessEnvironment(environment);
+        control.setProcessChannelMode(QProcess::MergedChannels);
+        control.start(qs(launcher), command.mid(1, 3));
+        QVERIFY(control.waitForStarted(5000));
+        QVERIFY(
+            waitUntil([&] { return fs::exists(work.path() / "sign/data/LMControl.dat"); }, 10000));
+        QVERIFY(control.state() == QProcess::Running);
+        control.terminate();
+        QVERIFY2(control.waitForFinished(3000), qPrintable(QString::fromUtf8(control.readAll())));
+        QCOMPARE(control.exitCode(), 0);
+    }
+
     static void checkInstalledTree(const fs::path& usr) {
+        checkHeadlessUnit(usr);
         const fs::path bin = usr / "bin";
         for (const char* program : {"Velisto", "LMControl", "lmsign-start"}) {
             const fs::path file = bin / program;

@@ -12,16 +12,14 @@
 #include "XDo.h"
 #include "XServer.h"
 
+#include <QHostAddress>
+#include <QTcpServer>
 #include <QtTest>
-#include <arpa/inet.h>
 #include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <memory>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace lm::e2e;
 namespace fs = std::filesystem;
@@ -80,31 +78,63 @@ bool listShowsItems(const ControlWindow& window) {
 
 // A TCP port of the loopback that nothing listens on now.
 int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
-    ::close(fd);
-    return bound ? ntohs(address.sin_port) : 0;
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
 }
 
-// A one-shot LMControl (--web-password, --web-info) on the screen's folders: its exit status
-// and standard output.
-std::pair<int, QString> oneShot(const XServer& screen, const fs::path& work,
-                                const QStringList& arguments, const QByteArray& input = {}) {
-    QProcess shell;
-    shell.setProcessEnvironment(screen.environment());
-    shell.setWorkingDirectory(QString::fromStdString(work.string()));
-    shell.start(QStringLiteral(LM_LMCONTROL_PATH), arguments);
-    shell.write(input);
-    shell.closeWriteChannel();
-    if (!shell.waitForFinished(15000)) {
-        return {-1, {}};
-    }
-    return {shell.exitCode(), QString::fromUtf8(shell.readAllStandardOutput())};
+// LMControl with the environment of the server's folders but no display server at all.
+QProcessEnvironment withoutDisplay(const XServer& server) {
+    QProcessEnvironment environment = server.environment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    // A window would need it, and find no X server.
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return environment;
+}
+
+// A one-shot LMControl command (--web-password, --web-token): its standard output.
+QString runOnce(const XServer& server, const fs::path& work, const QStringList& arguments,
+                const QByteArray& input = {}) {
+    QProcess once;
+    once.setProcessEnvironment(withoutDisplay(server));
+    once.setWorkingDirectory(QString::fromStdString(work.string()));
+    once.start(QStringLiteral(LM_LMCONTROL_PATH), arguments);
+    once.write(input);
+    once.closeWriteChannel();
+    once.waitForFinished(15000);
+    return once.exitCode() == 0 ? QString::fromUtf8(once.readAllStandardOutput()).trimmed()
+                                : QString();
+}
+
+// curl from another address of this computer (127.0.0.2) with the token, as a script on
+// another computer would call the web API: the status and the body.
+struct Curled {
+    int status = 0;
+    QString body;
+};
+Curled curl(int port, const QString& token, const QString& method, const QString& path,
+            const QString& json = {}) {
+    QProcess client;
+    QStringList arguments{"-sk",
+                          "--interface",
+                          "127.0.0.2",
+                          "-X",
+                          method,
+                          "-H",
+                          "Authorization: Bearer " + token,
+                          "-w",
+                          "\n%{http_code}",
+                          QStringLiteral("https://127.0.0.1:%1%2").arg(port).arg(path)};
+    // Every command sends its length, an empty body too.
+    arguments << "-H"
+              << "Content-Type: application/json"
+              << "--data-binary" << json;
+    client.start(QStringLiteral("curl"), arguments);
+    client.waitForFinished(15000);
+    const QString out = QString::fromUtf8(client.readAllStandardOutput());
+    const qsizetype split = out.lastIndexOf('\n');
+    return {out.mid(split + 1).toInt(), out.left(split)};
 }
 
 // The fingerprint line of LMControl --web-info.
@@ -415,12 +445,11 @@ private slots:
         XServer controlScreen;
         QVERIFY2(controlScreen.isRunning(), qPrintable(controlScreen.error()));
         const QString password = QStringLiteral("a password for the page");
-        QCOMPARE(oneShot(controlScreen, work.path(), {QStringLiteral("--web-password")},
+        QVERIFY(!runOnce(controlScreen, work.path(), {QStringLiteral("--web-password")},
                          password.toUtf8() + '\n')
-                     .first,
-                 0);
-        const QString fingerprint = fingerprintIn(
-            oneShot(controlScreen, work.path(), {QStringLiteral("--web-info")}).second);
+                     .isEmpty());
+        const QString fingerprint =
+            fingerprintIn(runOnce(controlScreen, work.path(), {QStringLiteral("--web-info")}));
         QVERIFY(!fingerprint.isEmpty());
         const int port = freePort();
         const QStringList serving{QStringLiteral("--web"), QStringLiteral("--web-port"),
@@ -575,6 +604,72 @@ private slots:
         QVERIFY2(said.isEmpty() ? error.isEmpty() : error.startsWith(said) && !error.contains('\n'),
                  qPrintable(error));
         QVERIFY(status != 0 || program.readAllStandardOutput().contains("--resume"));
+    }
+
+    // A control computer in a cupboard: LMControl without a window or a display server, run
+    // by a script on another computer through the web API with a token. The list it sends
+    // runs on the wall, its urgent message covers every screen, and SIGTERM ends the program
+    // at once with a change stream still open, the Exchange folder cleaned up.
+    void aControlProgramWithoutAWindowRunsWhatTheWebApiSends() {
+        lm::test::TempDir work;
+        const lm::ExchangeFolder exchange(work.path());
+        XServer folders; // its settings and state folders only: LMControl gets no display
+        QVERIFY2(folders.isRunning(), qPrintable(folders.error()));
+        QVERIFY(!runOnce(folders, work.path(), {"--web-password"}, "cupboard-pass\n").isEmpty());
+        const QString token = runOnce(folders, work.path(), {"--web-token", "panel"});
+        QVERIFY(token.startsWith(QStringLiteral("lmt_")));
+        const int port = freePort();
+        QProcess control;
+        control.setProcessEnvironment(withoutDisplay(folders));
+        control.setWorkingDirectory(QString::fromStdString(work.path().string()));
+        control.setProcessChannelMode(QProcess::MergedChannels);
+        control.start(QStringLiteral(LM_LMCONTROL_PATH),
+                      {"--no-window", "--web", "--web-port", QString::number(port)});
+        QVERIFY(waitUntil([&] { return curl(port, token, "GET", "/api/session").status == 200; },
+                          10000, 100));
+
+        VelistoOnScreen one(work.path());
+        QVERIFY2(one.start(1), qPrintable(one.error()));
+        VelistoOnScreen two(work.path());
+        QVERIFY2(two.start(2), qPrintable(two.error()));
+
+        for (const QString& item : {QStringLiteral(R"({"text": "A", "backColour": "暗い緑"})"),
+                                    QStringLiteral(R"({"text": "B", "backColour": "暗い赤"})")}) {
+            const Curled added = curl(port, token, "POST", "/api/list", item);
+            QVERIFY2(added.status == 200, qPrintable(added.body));
+        }
+        QCOMPARE(curl(port, token, "POST", "/api/show/start").status, 200);
+        // At "中" display 1 gets row 0 two paces (6 s) after the start, display 2 some 4 s later.
+        for (const VelistoOnScreen* sign : {&one, &two}) {
+            const int n = sign == &one ? 1 : 2;
+            QVERIFY2(waitUntil([&] { return jobHead(exchange, n) == " 0 "; }, 20000, 50),
+                     qPrintable(QString::fromUtf8(control.readAll())));
+            QVERIFY(sign->waitForColour(topStrip, darkGreen, 3000));
+            keptScreenshot(sign->server(), QStringLiteral("web-show-%1").arg(n));
+        }
+
+        const Curled said =
+            curl(port, token, "POST", "/api/urgent", R"({"text": "避難して下さい", "minutes": 5})");
+        QVERIFY2(said.status == 200, qPrintable(said.body));
+        for (const VelistoOnScreen* sign : {&one, &two}) {
+            QVERIFY(sign->waitForColour(topStrip, QColor(255, 0, 0), 2000));
+            keptScreenshot(sign->server(),
+                           QStringLiteral("web-urgent-%1").arg(sign == &one ? 1 : 2));
+        }
+        const Curled state = curl(port, token, "GET", "/api/state");
+        QVERIFY2(state.body.contains(QStringLiteral(R"("text":"避難して下さい")")),
+                 qPrintable(state.body));
+
+        QProcess stream;
+        stream.start(QStringLiteral("curl"),
+                     {"-sNk", "--interface", "127.0.0.2", "-H", "Authorization: Bearer " + token,
+                      QStringLiteral("https://127.0.0.1:%1/api/events").arg(port)});
+        QVERIFY(stream.waitForReadyRead(5000));
+        QVERIFY(::kill(static_cast<pid_t>(control.processId()), SIGTERM) == 0);
+        QVERIFY2(control.waitForFinished(3000), qPrintable(QString::fromUtf8(control.readAll())));
+        QCOMPARE(control.exitCode(), 0);
+        QVERIFY(!exchangeFilesLeft(work.path() / "data"));
+        QVERIFY(stream.waitForFinished(5000));
     }
 
     void theSystemEndingTheProgramCleansUpToo_data() {

@@ -161,6 +161,7 @@ nlohmann::json changed(const OperatorDesk& desk, DeskChanges changes) {
     if (has(changes, DeskChange::Step)) {
         parts["step"] = shown.step;
     }
+    // The week plan's part ("plan") goes here once the desk runs a plan.
     return parts;
 }
 

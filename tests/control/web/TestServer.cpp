@@ -54,10 +54,14 @@ WebServer::Limits TestServer::quickLimits() {
 }
 
 TestServer::TestServer(bool plainHttp, WebServer::Limits limits)
+    : TestServer([](const std::shared_ptr<WebSettingsStore>&) { return standIns(); }, plainHttp,
+                 limits) {}
+
+TestServer::TestServer(const RouteMaker& routes, bool plainHttp, WebServer::Limits limits)
     : places(WebPlaces::forWorkDir(dir.path() / "config", dir.path() / "state", "/srv/sign")),
       store(std::make_shared<WebSettingsStore>(places.configFolder)),
       log(std::make_shared<WebChangeLog>(places.changeLog)),
-      server(standIns(), {store, log, desk.poster(), std::chrono::milliseconds(300)}),
+      server(routes(store), {store, log, desk.poster(), std::chrono::milliseconds(300)}),
       plain(plainHttp) {
     if (command(WebCommandLine::Command::Password, {}, std::string(password) + "\n").empty()) {
         throw std::runtime_error("--web-password failed");

@@ -8,6 +8,7 @@
 #include "WebSettingsStore.h"
 
 #include <condition_variable>
+#include <functional>
 #include <httplib.h>
 #include <memory>
 #include <mutex>
@@ -27,6 +28,9 @@ public:
     static WebServer::Limits quickLimits();
 
     explicit TestServer(bool plainHttp = false, WebServer::Limits limits = quickLimits());
+    // With the program's routes instead of the stand-ins, made once the settings' store is.
+    using RouteMaker = std::function<WebRoutes(std::shared_ptr<WebSettingsStore>)>;
+    TestServer(const RouteMaker& routes, bool plainHttp, WebServer::Limits limits);
 
     // Runs a one-shot command (--web-token NAME, ...) on this server's folders: its standard
     // output, or "" when it failed.
