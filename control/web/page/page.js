@@ -119,6 +119,9 @@ function loggedOut(why) {
     stream = null;
   }
   lost = false;
+  for (const dialog of document.querySelectorAll('dialog[open]')) {
+    dialog.close();
+  }
   $('client').hidden = true;
   $('mnuBar').hidden = true;
   $('cmdLogout').hidden = true;
