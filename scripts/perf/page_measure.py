@@ -21,7 +21,7 @@ const files = performance.getEntriesByType('resource');
 return {
   wire: nav.transferSize + files.reduce((sum, f) => sum + f.transferSize, 0),
   body: nav.decodedBodySize + files.reduce((sum, f) => sum + f.decodedBodySize, 0),
-  files: files.length + 1,
+  requests: files.length + 1,
   loaded: nav.loadEventEnd,
 };
 """
@@ -58,7 +58,7 @@ driver = page_driver.start_browser(1280, 800)
 steps = page_driver.Steps(driver)
 steps.viewport(1280, 800)
 try:
-    wire, body, files, shown, logged = [], [], [], [], []
+    wire, body, requests, shown, logged = [], [], [], [], []
     for _ in range(loads):
         # A first visit each time: nothing kept from the one before.
         driver.execute_cdp_cmd("Network.clearBrowserCache", {})
@@ -70,11 +70,11 @@ try:
         figures = driver.execute_script(LOAD_FIGURES)
         wire.append(figures["wire"])
         body.append(figures["body"])
-        files.append(figures["files"])
+        requests.append(figures["requests"])
         steps.type("#txtPassword", password)
         steps.click("#cmdLogin")
         logged.append(steps.wait("document.getElementById('lblWall1').textContent !== ''", 10000))
-    print(f"| Bytes over the wire, first visit ({files[0]} files, headers included) | {loads} "
+    print(f"| Bytes over the wire, first visit ({requests[0]} requests, headers included) | {loads} "
           f"| {median_worst(wire)} |")
     print(f"| Bytes of the files as the browser holds them | {loads} | {median_worst(body)} |")
     print(f"| Address entered to the log-in form shown (ms) | {loads} | {median_worst(shown)} |")
