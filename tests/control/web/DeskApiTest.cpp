@@ -163,16 +163,16 @@ INSTANTIATE_TEST_SUITE_P(
     DeskCommands, DeskCommandTest,
     ::testing::Values(
         CommandCase{"add a text with every field", nullptr, "POST", "/api/list",
-                    R"({"text": "本日休業", "movement": "左へ", "textColour": "黄",
-                        "backColour": "青", "speed": "速く"})",
+                    R"({"text": "本日休業", "movement": "左へ", "textColour": "明るい黄色",
+                        "backColour": "暗い青", "speed": "速く"})",
                     200,
                     [](DeskApi& api, const Answer&) {
                         ASSERT_EQ(api.desk.table().count(), 1);
                         const ItemTable::Row& item = row(api, 0);
                         EXPECT_EQ(item[ItemTable::kindField], "文字");
                         EXPECT_EQ(item[ItemTable::textField], "本日休業");
-                        EXPECT_EQ(item[ItemTable::textColourField], "黄");
-                        EXPECT_EQ(item[ItemTable::backColourField], "青");
+                        EXPECT_EQ(item[ItemTable::textColourField], "明るい黄色");
+                        EXPECT_EQ(item[ItemTable::backColourField], "暗い青");
                         EXPECT_EQ(item[ItemTable::speedField], "速く");
                     }},
         CommandCase{"add a picture uploaded before",
@@ -198,11 +198,11 @@ INSTANTIATE_TEST_SUITE_P(
                                   std::string::npos);
                     }},
         CommandCase{"change line 2", twoTexts, "PUT", "/api/list/2",
-                    R"({"text": "三", "textColour": "赤"})", 200,
+                    R"({"text": "三", "textColour": "明るい赤"})", 200,
                     [](DeskApi& api, const Answer&) {
                         EXPECT_EQ(row(api, 0)[ItemTable::textField], "一");
                         EXPECT_EQ(row(api, 1)[ItemTable::textField], "三");
-                        EXPECT_EQ(row(api, 1)[ItemTable::textColourField], "赤");
+                        EXPECT_EQ(row(api, 1)[ItemTable::textColourField], "明るい赤");
                     }},
         CommandCase{"delete line 1", twoTexts, "DELETE", "/api/list/1", "", 200,
                     [](DeskApi& api, const Answer&) {
