@@ -138,6 +138,9 @@ function loggedIn() {
   $('client').hidden = false;
   $('mnuBar').hidden = false;
   $('cmdLogout').hidden = false;
+  // At once, not only once the stream is open: with every stream taken the page still shows
+  // the sign, and the stream follows when one is free.
+  readState();
   connect();
 }
 
