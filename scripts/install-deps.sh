@@ -18,9 +18,10 @@ case ${1:-tests} in
 tests)
     # icewm: a window manager with a taskbar, for the full-screen test; sshfs and openssh-server:
     # a real network share for the displays of the hand-off test; curl: a script's client of the
-    # web API.
+    # web API; chromium, chromium-driver and python3-selenium: a real browser at the web page.
     packages=("${build[@]}" "${driving[@]}" libgtest-dev libgmock-dev libbenchmark-dev xvfb icewm
-        clang libclang-rt-14-dev sshfs openssh-server curl)
+        clang libclang-rt-14-dev sshfs openssh-server curl chromium chromium-driver
+        python3-selenium)
     ;;
 wall) packages=("${build[@]}" "${driving[@]}" xvfb) ;;
 wall-desktop) packages=("${build[@]}" "${driving[@]}" xserver-xephyr) ;;

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lm {
@@ -29,6 +30,8 @@ struct ApiRequest {
     nlohmann::json json = nlohmann::json::object(); // RequestBody::Json
     std::string_view bytes;                         // RequestBody::Picture
     std::string contentType;
+    // Every header line by its name in lower case (the last of a repeated one).
+    std::map<std::string, std::string> headers;
     std::string address;
     std::string who; // "token NAME" or "session 1a2b3c4d"; empty for Access::Anyone
     UiCalls* ui = nullptr;
@@ -47,6 +50,8 @@ struct ApiReply {
     std::string contentType;
     // What the change log says was changed; empty: the method and path.
     std::string changed;
+    // Header lines of the answer, each in place of the server's default of that name.
+    std::vector<std::pair<std::string, std::string>> headers;
 
     static ApiReply ofJson(nlohmann::json value, int status = 200);
     static ApiReply noContent();

@@ -95,7 +95,11 @@ ApiErrorKind kindOfStatus(int status) {
 
 void writeReply(httplib::Response& response, const ApiReply& reply) {
     response.status = reply.status;
-    if (reply.status == 204) {
+    for (const auto& [name, value] : reply.headers) {
+        response.headers.erase(name);
+        response.set_header(name, value);
+    }
+    if (reply.status == 204 || reply.status == 304) {
         return;
     }
     if (!reply.contentType.empty()) {
@@ -606,6 +610,12 @@ void WebServer::Run::serve(std::size_t index, const httplib::Request& request,
             call.pathParts.push_back(request.matches[i].str());
         }
         call.query.insert(request.params.begin(), request.params.end());
+        for (const auto& [name, value] : request.headers) {
+            std::string lower = name;
+            std::transform(lower.begin(), lower.end(), lower.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            call.headers[lower] = value;
+        }
         if (route.body == RequestBody::Json) {
             call.json = jsonBody::parse(request, m_options.limits.jsonBody);
         } else if (route.body == RequestBody::Picture) {

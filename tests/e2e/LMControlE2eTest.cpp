@@ -1,9 +1,11 @@
+#include "BrowserPage.h"
 #include "ControlWindow.h"
 #include "ExchangeFolder.h"
 #include "KeptScreenshot.h"
 #include "LineFile.h"
 #include "Program.h"
 #include "Screenshot.h"
+#include "StartCheck.h"
 #include "TempDir.h"
 #include "VelistoOnScreen.h"
 #include "Wait.h"
@@ -134,6 +136,42 @@ Curled curl(int port, const QString& token, const QString& method, const QString
     const QString out = QString::fromUtf8(client.readAllStandardOutput());
     const qsizetype split = out.lastIndexOf('\n');
     return {out.mid(split + 1).toInt(), out.left(split)};
+}
+
+// The fingerprint line of LMControl --web-info.
+QString fingerprintIn(const QString& info) {
+    for (const QString& line : info.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QStringLiteral("SHA-256:"))) {
+            return line.mid(8).trimmed();
+        }
+    }
+    return {};
+}
+
+std::string jobText(const lm::ExchangeFolder& exchange, int display) {
+    const std::optional<std::vector<std::string>> job = exchange.readJob(display);
+    return job ? job->at(lm::jobLine::text) : std::string("<none>");
+}
+
+// The page at a phone's size and at a desktop's, kept as page-390x844.png and
+// page-1280x800.png in the folder LM_E2E_SHOTS names, when it is set (docs/ has them).
+void keepPageShots(BrowserPage& page) {
+    const QString folder = qEnvironmentVariable("LM_E2E_SHOTS");
+    if (folder.isEmpty()) {
+        return;
+    }
+    for (const QSize size : {QSize(390, 844), QSize(1280, 800)}) {
+        QVERIFY(page.setViewport(size));
+        QVERIFY2(page.screenshot(QStringLiteral("%1/page-%2x%3.png")
+                                     .arg(folder)
+                                     .arg(size.width())
+                                     .arg(size.height())),
+                 qPrintable(page.error()));
+    }
+}
+
+QString byId(const char* id) {
+    return QStringLiteral("document.getElementById('%1')").arg(QLatin1String(id));
 }
 
 } // namespace
@@ -397,6 +435,139 @@ private slots:
 
     // The command line is read before any window opens: a wrong option, --help and a --say
     // that no LMControl hears need no display.
+    // The browser page, opened from another address of this computer, beside the window: the
+    // certificate is the program's own; a list built with the page's swatches runs on the
+    // display; the page's urgent message shows in its colours; the window's stop reaches the
+    // page within a second; a refusal comes in the window's words; and after the program
+    // restarts the page asks for the log-in by itself and shows the sign again.
+    void aBrowserPageRunsTheSignBesideTheWindow() {
+        lm::test::TempDir work;
+        const lm::ExchangeFolder exchange(work.path());
+        XServer controlScreen;
+        QVERIFY2(controlScreen.isRunning(), qPrintable(controlScreen.error()));
+        const QString password = QStringLiteral("a password for the page");
+        QVERIFY(!runOnce(controlScreen, work.path(), {QStringLiteral("--web-password")},
+                         password.toUtf8() + '\n')
+                     .isEmpty());
+        const QString fingerprint =
+            fingerprintIn(runOnce(controlScreen, work.path(), {QStringLiteral("--web-info")}));
+        QVERIFY(!fingerprint.isEmpty());
+        const int port = freePort();
+        const QStringList serving{QStringLiteral("--web"), QStringLiteral("--web-port"),
+                                  QString::number(port)};
+        auto control = std::make_unique<Program>(QStringLiteral(LM_LMCONTROL_PATH), work.path(),
+                                                 controlScreen, serving);
+        const ControlWindow window(controlScreen, *control);
+        QVERIFY2(window.isShown(), qPrintable(control->output()));
+        VelistoOnScreen one(work.path());
+        QVERIFY2(one.start(1), qPrintable(one.error()));
+
+        BrowserPage page({390, 844});
+        QVERIFY2(page.isRunning(), qPrintable(page.error()));
+        QVERIFY2(page.setViewport({390, 844}), qPrintable(page.error()));
+        QCOMPARE(page.fingerprint(QStringLiteral("127.0.0.2"), port), fingerprint);
+        QVERIFY2(page.open(QStringLiteral("https://127.0.0.2:%1/").arg(port)),
+                 qPrintable(page.error()));
+        const auto logIn = [&](const QString& with) {
+            return page.type(QStringLiteral("#txtPassword"), with) &&
+                   page.click(QStringLiteral("#cmdLogin"));
+        };
+        // The page's own words for a refusal before the sign decides anything.
+        QVERIFY(logIn(QStringLiteral("not the password")));
+        QVERIFY2(
+            page.waitFor(byId("lblLogin") + ".textContent === 'パスワードが違います。'", 5000) >= 0,
+            qPrintable(page.text(QStringLiteral("#lblLogin"))));
+        QVERIFY(logIn(password));
+        QVERIFY2(page.waitFor("!" + byId("client") + ".hidden && " + byId("lblWall1") +
+                                  ".textContent === '1○'",
+                              5000) >= 0,
+                 qPrintable(page.error()));
+
+        // Two texts at "速く", yellow on dark green from the swatches.
+        QVERIFY2(page.choose(QStringLiteral("#ComboTSpeed"), QStringLiteral("速く")),
+                 qPrintable(page.error()));
+        const auto swatch = [](const char* group, const char* word) {
+            return QStringLiteral("#%1 label:has(input[value='%2'])")
+                .arg(QLatin1String(group), QString::fromUtf8(word));
+        };
+        QVERIFY2(page.click(swatch("ComboTForeColor", "明るい黄色")), qPrintable(page.error()));
+        QVERIFY2(page.click(swatch("ComboTBackColor", "暗い緑")), qPrintable(page.error()));
+        for (const QString& text : {QStringLiteral("ABC"), QStringLiteral("DEF")}) {
+            QVERIFY2(page.type(QStringLiteral("#Text1"), text), qPrintable(page.error()));
+            QVERIFY2(page.click(QStringLiteral("#cmdText")), qPrintable(page.error()));
+        }
+        QVERIFY2(page.waitFor(byId("List1") + ".options.length === 2", 3000) >= 0,
+                 qPrintable(control->output()));
+        QVERIFY2(page.click(QStringLiteral("#cmdDisplay")), qPrintable(page.error()));
+        QVERIFY2(waitUntil([&] { return jobText(exchange, 1) == "ABC"; }, 10000, 20),
+                 jobText(exchange, 1).c_str());
+        QVERIFY(one.waitForColour(topStrip, darkGreen, 3000));
+        QVERIFY(page.waitFor("!" + byId("lblDisplay") + ".hidden && " + byId("lblWall1") +
+                                 ".textContent.startsWith('1▶')",
+                             3000) >= 0);
+
+        // An urgent message from the page, black on bright yellow.
+        QVERIFY2(page.click(QStringLiteral("#mnuUrgent")), qPrintable(page.error()));
+        QVERIFY2(page.click(QStringLiteral("#mnuUrgentSay")), qPrintable(page.error()));
+        QVERIFY2(page.type(QStringLiteral("#txtUrgent"), QStringLiteral("お知らせ")),
+                 qPrintable(page.error()));
+        QVERIFY2(page.click(swatch("ComboUForeColor", "黒")), qPrintable(page.error()));
+        QVERIFY2(page.click(swatch("ComboUBackColor", "明るい黄色")), qPrintable(page.error()));
+        QVERIFY2(page.click(QStringLiteral("#cmdUrgentSend")), qPrintable(page.error()));
+        QVERIFY(one.waitForColour(topStrip, QColor(255, 255, 0), 3000));
+        keptScreenshot(one.server(), QStringLiteral("page-urgent"));
+        QVERIFY(page.waitFor(byId("lblUrgent") + ".textContent.includes('（1 が表示）')", 3000) >=
+                0);
+        QVERIFY2(page.click(QStringLiteral("#cmdUrgentClose")), qPrintable(page.error()));
+        keepPageShots(page);
+        QVERIFY2(page.setViewport({390, 844}), qPrintable(page.error()));
+        QVERIFY2(page.click(QStringLiteral("#mnuUrgent")), qPrintable(page.error()));
+        QVERIFY2(page.click(QStringLiteral("#mnuUrgentEnd")), qPrintable(page.error()));
+        QVERIFY2(page.waitFor(byId("lblUrgent") + ".hidden", 3000) >= 0, qPrintable(page.error()));
+
+        // The window's "表示を止める": the page shows it within a second of the click (which
+        // counts xdotool's own start and the driver's step too).
+        QElapsedTimer sinceClick;
+        sinceClick.start();
+        QVERIFY(window.click("cmdStop"));
+        QVERIFY2(page.waitFor(byId("lblDisplay") + ".hidden", 1000) >= 0, qPrintable(page.error()));
+        const qint64 stopSeen = sinceClick.elapsed();
+        QVERIFY2(stopSeen < 1000, qPrintable(QString::number(stopSeen)));
+        qInfo("the page showed the window's stop %lld ms after the click", stopSeen);
+
+        // A refusal in the words of the window's message box.
+        QVERIFY2(page.click(QStringLiteral("#cmdAllClear")), qPrintable(page.error()));
+        QVERIFY2(page.waitFor(byId("List1") + ".options.length === 0", 3000) >= 0,
+                 qPrintable(page.error()));
+        QVERIFY2(page.click(QStringLiteral("#cmdDisplay")), qPrintable(page.error()));
+        QVERIFY2(page.waitFor(byId("msgBox") + ".open", 3000) >= 0, qPrintable(page.error()));
+        QCOMPARE(page.text(QStringLiteral("#msgText")),
+                 QString::fromUtf8(lm::startCheck::tooFewItemsText.data(),
+                                   lm::startCheck::tooFewItemsText.size()));
+        QCOMPARE(page.text(QStringLiteral("#msgTitle")), QStringLiteral("注意！"));
+        QVERIFY2(page.click(QStringLiteral("#msgOk")), qPrintable(page.error()));
+
+        // Nothing the page uses was blocked, and no script failed.
+        for (const QString& line : page.logs()) {
+            QVERIFY2(!line.contains(QStringLiteral("Content Security Policy")) &&
+                         !line.contains(QStringLiteral("Uncaught")),
+                     qPrintable(line));
+        }
+
+        // The program restarts: its sessions are gone, and the page asks for the log-in again
+        // by itself; logged in, it shows the sign as the new program has it.
+        control->kill();
+        control = std::make_unique<Program>(QStringLiteral(LM_LMCONTROL_PATH), work.path(),
+                                            controlScreen, serving);
+        QVERIFY2(page.waitFor("!" + byId("frmLogin") + ".hidden", 15000) >= 0,
+                 qPrintable(control->output()));
+        QVERIFY(logIn(password));
+        QVERIFY2(page.waitFor("!" + byId("client") + ".hidden && " + byId("lblWall1") +
+                                  ".textContent === '1○'",
+                              5000) >= 0,
+                 qPrintable(control->output()));
+    }
+
     void theCommandLineIsCheckedBeforeAnyWindow_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");

@@ -2,6 +2,8 @@
 
 #include "DeskEvents.h"
 #include "DeskRoutes.h"
+#include "PageAssets.h"
+#include "PageWords.h"
 #include "QtPictureInspector.h"
 #include "TlsIdentity.h"
 #include "WebChangeLog.h"
@@ -28,7 +30,13 @@ WebFrontEnd::WebFrontEnd(OperatorDesk& desk, Options options) : m_options(std::m
     m_changes = std::make_shared<WebChangeLog>(places.changeLog);
     m_inspector = std::make_unique<QtPictureInspector>();
     m_routes = std::make_unique<DeskRoutes>(desk, m_store, *m_inspector);
-    m_server = std::make_unique<WebServer>(m_routes->routes(),
+    WebRoutes routes = m_routes->routes();
+    std::vector<PageFile> page = pageAssets();
+    page.push_back(pageWords());
+    for (WebRoute& route : pageRoutes(std::move(page))) {
+        routes.push_back(std::move(route));
+    }
+    m_server = std::make_unique<WebServer>(std::move(routes),
                                            WebServer::Services{m_store, m_changes, m_options.post});
     m_events = std::make_unique<DeskEvents>(desk, m_server->events());
 }

@@ -19,9 +19,10 @@ class WebChangeLog;
 class WebServer;
 class WebSettingsStore;
 
-// The web API in the control program: the server with the desk's routes and the change
-// streams, on or off as the web settings say. The window's dialog changes the settings and
-// calls apply(): the server follows (turned on or off, another port) without a restart.
+// The web API in the control program: the server with the desk's routes, the change streams
+// and the browser page's files, on or off as the web settings say. The window's dialog changes
+// the settings and calls apply(): the server follows (turned on or off, another port) without a
+// restart.
 class WebFrontEnd {
 public:
     struct Options {
