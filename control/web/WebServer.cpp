@@ -224,6 +224,9 @@ private:
     };
 
     void configure();
+    // Threads, time-outs, sizes and the headers every answer carries.
+    void setLimits();
+    void registerRoutes();
     httplib::Server::HandlerResponse screen(const httplib::Request& request,
                                             httplib::Response& response);
     const RouteRule& ruleFor(const httplib::Request& request) const;
@@ -329,7 +332,7 @@ void WebServer::Run::finish() {
     }
 }
 
-void WebServer::Run::configure() {
+void WebServer::Run::setLimits() {
     httplib::Server& server = *m_server;
     const Limits& limits = m_options.limits;
     const std::size_t threads = limits.streams + limits.commandThreads;
@@ -351,6 +354,11 @@ void WebServer::Run::configure() {
                                 {"X-Content-Type-Options", "nosniff"},
                                 {"X-Frame-Options", "DENY"},
                                 {"Referrer-Policy", "no-referrer"}});
+}
+
+void WebServer::Run::configure() {
+    setLimits();
+    httplib::Server& server = *m_server;
     server.set_pre_routing_handler(
         [this](const httplib::Request& request, httplib::Response& response) {
             return screen(request, response);
@@ -376,7 +384,11 @@ void WebServer::Run::configure() {
         [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
             sendError(response, ApiErrorKind::Internal, "the program failed on this request");
         });
+    registerRoutes();
+}
 
+void WebServer::Run::registerRoutes() {
+    httplib::Server& server = *m_server;
     for (std::size_t i = 0; i < m_core->routes.size(); ++i) {
         const WebRoute& route = m_core->routes[i];
         const httplib::Server::Handler handler = [this, i](const httplib::Request& request,
