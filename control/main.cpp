@@ -89,8 +89,18 @@ int say(const lm::ControlOptions& options) {
     return ask(thisFolder(), request, false);
 }
 
-// A second LMControl on this Exchange folder hands its command line to the first one.
+// A second LMControl on this Exchange folder hands its command line to the first one: its plan,
+// then its show file.
 int handOver(const lm::ControlInstance& instance, const lm::ControlOptions& options) {
+    if (!options.planFile().empty()) {
+        lm::ControlRequest plan;
+        plan.kind = lm::ControlRequest::Kind::Plan;
+        plan.path = options.planFile().string();
+        const int status = ask(instance, plan, true);
+        if (status != 0 || options.showFile().empty()) {
+            return status;
+        }
+    }
     lm::ControlRequest request;
     if (!options.showFile().empty()) {
         request.kind =
@@ -135,10 +145,15 @@ bool folderIsFree(const std::filesystem::path& workDir) {
     return false;
 }
 
-// What the command line asks of the program as it starts: the show of the last run, or a show
-// file (and its start).
+// What the command line asks of the program as it starts: the plan to follow, the show of the
+// last run, or a show file (and its start).
 void startAsAsked(const lm::ControlOptions& options, lm::OperatorDesk& desk,
                   lm::frmLMControl& window) {
+    if (options.plan()) {
+        // Before the resume, so that the plan of the command line is the one followed.
+        desk.usePlan(options.planFile(), *options.plan());
+        desk.followPlan(true);
+    }
     if (options.resume()) {
         const lm::DeskOutcome resumed = desk.resume();
         if (resumed.code == lm::DeskOutcome::Code::Unreadable) {
