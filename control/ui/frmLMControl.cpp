@@ -14,6 +14,7 @@
 #include "WrapButton.h"
 #include "WrapCheckBox.h"
 #include "frmFileLoad.h"
+#include "frmPlan.h"
 #include "frmUrgent.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
@@ -358,14 +360,42 @@ void frmLMControl::buildMenus() {
     mnuUrgentEnd->setEnabled(false);
     connect(mnuUrgentSay, &QAction::triggered, this, &frmLMControl::mnuUrgentSay_Click);
     connect(mnuUrgentEnd, &QAction::triggered, this, &frmLMControl::mnuUrgentEnd_Click);
-    lblUrgent = new QLabel(bar);
+    // "予定" after "緊急表示", for the same reason.
+    mnuPlan0 = bar->addMenu(QStringLiteral("予定"));
+    mnuPlan0->setObjectName(QStringLiteral("mnuPlan0"));
+    mnuPlan0->setFont(bar->font());
+    mnuPlan = mnuPlan0->addAction(QStringLiteral("週の予定..."));
+    mnuPlan->setObjectName(QStringLiteral("mnuPlan"));
+    mnuPlanFollow = mnuPlan0->addAction(QStringLiteral("予定に従う"));
+    mnuPlanFollow->setObjectName(QStringLiteral("mnuPlanFollow"));
+    mnuPlanFollow->setCheckable(true);
+    connect(mnuPlan, &QAction::triggered, this, &frmLMControl::mnuPlan_Click);
+    connect(mnuPlanFollow, &QAction::triggered, this, &frmLMControl::mnuPlanFollow_Click);
+    buildCornerLines();
+}
+
+void frmLMControl::buildCornerLines() {
+    auto* corner = new QWidget(menuBar());
+    corner->setObjectName(QStringLiteral("menuCorner"));
+    auto* lines = new QHBoxLayout(corner);
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(4);
+    lblPlan = new QLabel(corner);
+    lblPlan->setObjectName(QStringLiteral("lblPlan"));
+    lblPlan->setFont(JapaneseFont::gothic(9.75));
+    lblPlan->setStyleSheet(
+        QStringLiteral("QLabel { background: rgb(255, 255, 192); color: black; }"));
+    lblPlan->hide();
+    lines->addWidget(lblPlan);
+    lblUrgent = new QLabel(corner);
     lblUrgent->setObjectName(QStringLiteral("lblUrgent"));
     lblUrgent->setFont(JapaneseFont::gothic(9.75, true));
     // The menu bar's style paints over a palette: white on red, whatever the style.
     lblUrgent->setStyleSheet(
         QStringLiteral("QLabel { background: rgb(255, 0, 0); color: white; }"));
     lblUrgent->hide();
-    bar->setCornerWidget(lblUrgent, Qt::TopRightCorner);
+    lines->addWidget(lblUrgent);
+    menuBar()->setCornerWidget(corner, Qt::TopRightCorner);
 }
 
 void frmLMControl::buildWallStrip() {
@@ -468,6 +498,7 @@ void frmLMControl::attachProgram() {
         showWallCell(n);
     }
     showUrgent();
+    showPlan();
 }
 
 OperatorDesk& frmLMControl::desk() {
@@ -500,6 +531,9 @@ void frmLMControl::deskChanged(DeskChanges changes) {
     }
     if (has(changes, DeskChange::Urgent)) {
         showUrgent();
+    }
+    if (has(changes, DeskChange::Plan) || has(changes, DeskChange::Notice)) {
+        showPlan();
     }
     if (has(changes, DeskChange::Announcement)) {
         // Once the command that made them has returned: a box holds up everything after it.
@@ -592,11 +626,57 @@ void frmLMControl::showUrgent() {
                               QString::fromStdString(state.reach.line()));
     }
     lblUrgent->setVisible(message.has_value());
+    menuBar()->cornerWidget(Qt::TopRightCorner)->adjustSize();
     menuBar()->adjustSize();
     mnuUrgentEnd->setEnabled(message.has_value());
     if (m_urgentDialog) {
         m_urgentDialog->setRunning(message.has_value());
     }
+}
+
+void frmLMControl::showPlan() {
+    const DeskState& state = desk().state();
+    mnuPlanFollow->setChecked(state.followPlan);
+    const QString notice = QString::fromStdString(state.notice);
+    // What fits of the line beside the menus; the whole of it in the tool tip.
+    constexpr int widest = 420;
+    lblPlan->setText(QStringLiteral(" %1 ").arg(
+        lblPlan->fontMetrics().elidedText(notice, Qt::ElideRight, widest)));
+    lblPlan->setToolTip(notice);
+    lblPlan->setVisible(state.followPlan && !notice.isEmpty());
+    menuBar()->cornerWidget(Qt::TopRightCorner)->adjustSize();
+    menuBar()->adjustSize();
+}
+
+std::filesystem::path frmLMControl::planPath() {
+    const std::string& followed = desk().state().planFile;
+    return followed.empty() ? CurrentDir / "plan.txt" : std::filesystem::path(followed);
+}
+
+void frmLMControl::mnuPlan_Click() {
+    if (!m_planDialog || !m_planDialog->isVisible()) {
+        const std::filesystem::path path = planPath();
+        m_planDialog = std::make_unique<frmPlan>(path, messageBoxes(), this);
+        // A window of its own beside the control window, which stays usable.
+        m_planDialog->setWindowFlag(Qt::Window);
+        m_planDialog->setOnSaved(
+            [this, path](const WeekPlan& plan) { desk().usePlan(path, plan); });
+    }
+    m_planDialog->show();
+    m_planDialog->raise();
+    m_planDialog->activateWindow();
+}
+
+void frmLMControl::mnuPlanFollow_Click(bool checked) {
+    // The file as it is now, edited by hand or not; one that cannot be read leaves the plan
+    // before it, if there is one.
+    const DeskOutcome read = checked ? desk().usePlan(planPath()) : DeskOutcome{};
+    showOutcome(read);
+    if (read.done() || desk().state().plan) {
+        desk().followPlan(checked);
+    }
+    // Refused, the item goes back to what the desk says.
+    showPlan();
 }
 
 void frmLMControl::showAnnouncements() {
