@@ -184,6 +184,12 @@ int runWithWindow(const QApplication& app, const lm::ControlOptions& options,
     const int base = lm::WakeUpSocket::chosenBase(options.portBase());
     programOptions.wakeUpPort = base == 0 ? 0 : lm::WakeUpPorts{base}.control();
     lm::ControlProgram program(programOptions);
+    // Listening before the sign of life is written: a `--say` that sees this program run must
+    // reach it. Requests are served once the event loop runs, after the window is up.
+    instance.listen(
+        [&program](const lm::ControlRequest& request, const lm::ControlInstance::Reply& reply) {
+            program.requests().handle(request, reply);
+        });
     program.start();
     exchangeWorkDir = workDir;
     std::atexit(cleanExchangeAtExit);
@@ -191,10 +197,6 @@ int runWithWindow(const QApplication& app, const lm::ControlOptions& options,
     lm::frmLMControl::Services services;
     services.program = &program;
     lm::frmLMControl window(services);
-    instance.listen(
-        [&program](const lm::ControlRequest& request, const lm::ControlInstance::Reply& reply) {
-            program.requests().handle(request, reply);
-        });
     // SIGTERM, SIGINT and logout never reach the close box: unload, then leave every event
     // loop, a modal dialog's included. Ctrl+C in a terminal is the operator's; the others end
     // a show that --resume starts again.
