@@ -6,12 +6,14 @@
 #include "ExchangeFolder.h"
 #include "QtMessageBoxes.h"
 #include "ShiftJis.h"
+#include "ShiftedClock.h"
 #include "ShutdownSignals.h"
 #include "WakeUpPorts.h"
 #include "WakeUpSocket.h"
 #include "frmLMControl.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QThread>
 #include <QTimer>
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace {
@@ -110,6 +113,48 @@ int handOver(const lm::ControlInstance& instance, const lm::ControlOptions& opti
     return ask(instance, request, true);
 }
 
+// LMSIGN_CLOCK="2025-12-05T21:59:00+09:00 x6 at 2025-12-01T10:00:00Z": to rehearse a plan, the
+// program's real-time clock reads that time from the instant after "at" (else from now on),
+// running that many times as fast. Null without it; false after one line on standard error
+// when it cannot be read.
+bool rehearsalClock(std::unique_ptr<lm::WallClock>& clock) {
+    const QString set = qEnvironmentVariable("LMSIGN_CLOCK");
+    if (set.isEmpty()) {
+        return true;
+    }
+    const lm::WallClock& system = lm::SystemClock::instance();
+    const QStringList words = set.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const auto instant = [](const QString& text) {
+        return QDateTime::fromString(text, Qt::ISODateWithMs);
+    };
+    const QDateTime reads = instant(words.value(0));
+    std::int64_t sinceUs = system.realUs();
+    int rate = 1;
+    bool good = reads.isValid();
+    for (qsizetype i = 1; good && i < words.size(); ++i) {
+        if (words[i].startsWith(QLatin1Char('x'))) {
+            rate = words[i].mid(1).toInt(&good);
+            good = good && rate >= 1 && rate <= 3600;
+        } else if (words[i] == QLatin1String("at") && i + 1 < words.size()) {
+            const QDateTime since = instant(words[++i]);
+            good = since.isValid();
+            sinceUs = since.toMSecsSinceEpoch() * 1000;
+        } else {
+            good = false;
+        }
+    }
+    if (!good) {
+        std::fprintf(stderr,
+                     "LMControl: LMSIGN_CLOCK: \"%s\" is not \"TIME [xRATE] [at TIME]\" (ISO "
+                     "times, RATE 1 to 3600)\n",
+                     qUtf8Printable(set));
+        return false;
+    }
+    clock =
+        std::make_unique<lm::ShiftedClock>(system, reads.toMSecsSinceEpoch() * 1000, sinceUs, rate);
+    return true;
+}
+
 // Every job file is written in code page 932; without the converter the first one would fail
 // inside a timer tick. False after the box that says so.
 bool canConvertShiftJis() {
@@ -176,10 +221,12 @@ void startAsAsked(const lm::ControlOptions& options, lm::OperatorDesk& desk,
 
 // The program with its window, until it ends.
 int runWithWindow(const QApplication& app, const lm::ControlOptions& options,
-                  lm::ControlInstance& instance, const std::filesystem::path& workDir) {
+                  lm::ControlInstance& instance, const std::filesystem::path& workDir,
+                  const lm::WallClock* clock) {
     lm::ShutdownSignals shutdownSignals;
     lm::ControlProgram::Options programOptions;
     programOptions.workDir = workDir;
+    programOptions.clock = clock;
     programOptions.stateFolder = lm::ControlState::folderFor(stateHome(), workDir);
     const int base = lm::WakeUpSocket::chosenBase(options.portBase());
     programOptions.wakeUpPort = base == 0 ? 0 : lm::WakeUpPorts{base}.control();
@@ -239,6 +286,10 @@ int main(int argc, char* argv[]) {
             return say(options);
         }
     }
+    std::unique_ptr<lm::WallClock> clock;
+    if (!rehearsalClock(clock)) {
+        return 2;
+    }
     const QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("LMControl"));
     if (!canConvertShiftJis()) {
@@ -253,5 +304,5 @@ int main(int argc, char* argv[]) {
     if (!folderIsFree(workDir)) {
         return 1;
     }
-    return runWithWindow(app, options, instance, workDir);
+    return runWithWindow(app, options, instance, workDir, clock.get());
 }

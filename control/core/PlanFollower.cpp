@@ -5,6 +5,7 @@
 #include "ShowFile.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <system_error>
@@ -134,9 +135,18 @@ void PlanFollower::look() {
 }
 
 void PlanFollower::lookAgainBy(std::int64_t untilUs, std::int64_t nowUs) {
-    const std::int64_t leftUs = untilUs - nowUs;
+    // The timers count steady time. A real-time clock that ran faster since the last look (a
+    // rehearsal clock, or one stepped forward) brings the change nearer in the timers' time.
+    const std::int64_t steadyUs = m_clock.steadyUs();
+    double leftUs = static_cast<double>(untilUs - nowUs);
+    if (m_lastLook && steadyUs > m_lastLook->steadyUs &&
+        nowUs - m_lastLook->realUs > steadyUs - m_lastLook->steadyUs) {
+        leftUs = leftUs * static_cast<double>(steadyUs - m_lastLook->steadyUs) /
+                 static_cast<double>(nowUs - m_lastLook->realUs);
+    }
+    m_lastLook = Look{steadyUs, nowUs};
     if (leftUs < lookEveryMs * usPerMs) {
-        m_timer.restartCountdown(static_cast<int>((leftUs + usPerMs - 1) / usPerMs));
+        m_timer.restartCountdown(static_cast<int>(std::ceil(leftUs / usPerMs)));
     }
 }
 

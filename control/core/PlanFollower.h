@@ -56,6 +56,10 @@ private:
         std::int64_t untilUs = 0;
         PlanRun run;
     };
+    struct Look {
+        std::int64_t steadyUs = 0;
+        std::int64_t realUs = 0;
+    };
 
     void deskChanged(DeskChanges changes) override;
     void planChanged();
@@ -93,6 +97,7 @@ private:
     std::optional<Key> m_noted;
     // Its own commands: they hold nothing.
     bool m_acting = false;
+    std::optional<Look> m_lastLook;
 };
 
 } // namespace lm
