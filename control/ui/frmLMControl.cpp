@@ -31,11 +31,13 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 #include <optional>
 
 namespace lm {
@@ -360,7 +362,13 @@ void frmLMControl::buildMenus() {
     mnuUrgentEnd->setEnabled(false);
     connect(mnuUrgentSay, &QAction::triggered, this, &frmLMControl::mnuUrgentSay_Click);
     connect(mnuUrgentEnd, &QAction::triggered, this, &frmLMControl::mnuUrgentEnd_Click);
-    // "予定" after "緊急表示", for the same reason.
+    buildPlanMenu();
+    buildCornerLines();
+}
+
+void frmLMControl::buildPlanMenu() {
+    QMenuBar* bar = menuBar();
+    // "予定" after "緊急表示", so that no control and no menu moves.
     mnuPlan0 = bar->addMenu(QStringLiteral("予定"));
     mnuPlan0->setObjectName(QStringLiteral("mnuPlan0"));
     mnuPlan0->setFont(bar->font());
@@ -371,7 +379,6 @@ void frmLMControl::buildMenus() {
     mnuPlanFollow->setCheckable(true);
     connect(mnuPlan, &QAction::triggered, this, &frmLMControl::mnuPlan_Click);
     connect(mnuPlanFollow, &QAction::triggered, this, &frmLMControl::mnuPlanFollow_Click);
-    buildCornerLines();
 }
 
 void frmLMControl::buildCornerLines() {
@@ -626,8 +633,7 @@ void frmLMControl::showUrgent() {
                               QString::fromStdString(state.reach.line()));
     }
     lblUrgent->setVisible(message.has_value());
-    menuBar()->cornerWidget(Qt::TopRightCorner)->adjustSize();
-    menuBar()->adjustSize();
+    fitCornerLines();
     mnuUrgentEnd->setEnabled(message.has_value());
     if (m_urgentDialog) {
         m_urgentDialog->setRunning(message.has_value());
@@ -638,14 +644,33 @@ void frmLMControl::showPlan() {
     const DeskState& state = desk().state();
     mnuPlanFollow->setChecked(state.followPlan);
     const QString notice = QString::fromStdString(state.notice);
-    // What fits of the line beside the menus; the whole of it in the tool tip.
-    constexpr int widest = 420;
-    lblPlan->setText(QStringLiteral(" %1 ").arg(
-        lblPlan->fontMetrics().elidedText(notice, Qt::ElideRight, widest)));
     lblPlan->setToolTip(notice);
     lblPlan->setVisible(state.followPlan && !notice.isEmpty());
-    menuBar()->cornerWidget(Qt::TopRightCorner)->adjustSize();
-    menuBar()->adjustSize();
+    fitCornerLines();
+}
+
+void frmLMControl::fitCornerLines() {
+    // The menus keep their room: the plan's line takes what is left beside them and the urgent
+    // line, and its tool tip holds the whole of it.
+    QMenuBar* bar = menuBar();
+    constexpr int gap = 24;
+    int room = bar->width() - bar->actionGeometry(mnuPlan0->menuAction()).right() - gap;
+    if (!lblUrgent->isHidden()) {
+        room -= lblUrgent->sizeHint().width() + gap;
+    }
+    const QFontMetrics metrics = lblPlan->fontMetrics();
+    const int padding = metrics.horizontalAdvance(QStringLiteral("  "));
+    lblPlan->setText(QStringLiteral(" %1 ").arg(
+        metrics.elidedText(lblPlan->toolTip(), Qt::ElideRight, std::max(room - padding, padding))));
+    bar->cornerWidget(Qt::TopRightCorner)->adjustSize();
+    bar->adjustSize();
+}
+
+void frmLMControl::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (lblPlan != nullptr) {
+        fitCornerLines();
+    }
 }
 
 std::filesystem::path frmLMControl::planPath() {

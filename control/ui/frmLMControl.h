@@ -127,6 +127,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildEntryFrame();
@@ -135,6 +136,7 @@ private:
     void buildRunFrame();
     void buildRunArea();
     void buildMenus();
+    void buildPlanMenu();
     void buildCornerLines();
     void buildWallStrip();
     void fillChoiceLists();
@@ -150,6 +152,7 @@ private:
     void showWallCell(int display);
     void showUrgent();
     void showPlan();
+    void fitCornerLines();
     void showAnnouncements();
     // The plan file the dialog edits and "予定に従う" reads: the one followed, else plan.txt in
     // the working folder.

@@ -19,6 +19,8 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QtTest>
 #include <fstream>
 #include <memory>
@@ -292,6 +294,18 @@ private slots:
         QVERIFY(!line->isHidden());
         QVERIFY2(line->toolTip().startsWith(QStringLiteral("予定：「a.txt」を表示中")),
                  qPrintable(line->toolTip()));
+
+        // Beside an urgent message's line the plan's line leaves every menu its room.
+        UrgentMessage message;
+        message.text = "地震です";
+        QVERIFY(m_window->desk().say(message, 0).done());
+        QMenuBar* bar = m_window->menuBar();
+        QAction* lastMenu = control<QMenu>("mnuPlan0")->menuAction();
+        QVERIFY(!control<QLabel>("lblUrgent")->isHidden());
+        QVERIFY2(bar->cornerWidget(Qt::TopRightCorner)->geometry().left() >
+                     bar->actionGeometry(lastMenu).right(),
+                 qPrintable(line->text()));
+        QVERIFY(m_window->desk().endUrgent().done());
 
         click("cmdStop");
         QVERIFY2(line->toolTip().startsWith(QStringLiteral("手動で変更中")),
