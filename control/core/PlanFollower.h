@@ -29,8 +29,9 @@ namespace lm {
 class PlanFollower : private DeskObserver {
 public:
     // How often the clock is looked at while a plan is followed: a clock stepped meanwhile is
-    // noticed within this. A change closer than this is looked at when it falls due.
-    static constexpr int lookEveryMs = 1000;
+    // noticed within this. A change closer than this is looked at when it falls due. Seldom
+    // enough that following a plan costs an idle program nothing it could measure.
+    static constexpr int lookEveryMs = 10'000;
 
     // recoveryFolder: where an unsaved list goes before the plan replaces it.
     PlanFollower(OperatorDesk& desk, const TimeZone& zone, const WallClock& clock,
