@@ -8,6 +8,7 @@
 #include "QtDeskThread.h"
 #include "QtMessageBoxes.h"
 #include "ShiftJis.h"
+#include "ShiftedClock.h"
 #include "ShutdownSignals.h"
 #include "WakeUpPorts.h"
 #include "WakeUpSocket.h"
@@ -16,6 +17,7 @@
 #include "frmLMControl.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QThread>
 #include <QTimer>
@@ -105,8 +107,18 @@ int say(const lm::ControlOptions& options) {
     return ask(thisFolder(), request, false);
 }
 
-// A second LMControl on this Exchange folder hands its command line to the first one.
+// A second LMControl on this Exchange folder hands its command line to the first one: its plan,
+// then its show file.
 int handOver(const lm::ControlInstance& instance, const lm::ControlOptions& options) {
+    if (!options.planFile().empty()) {
+        lm::ControlRequest plan;
+        plan.kind = lm::ControlRequest::Kind::Plan;
+        plan.path = options.planFile().string();
+        const int status = ask(instance, plan, true);
+        if (status != 0 || options.showFile().empty()) {
+            return status;
+        }
+    }
     lm::ControlRequest request;
     if (!options.showFile().empty()) {
         request.kind =
@@ -114,6 +126,48 @@ int handOver(const lm::ControlInstance& instance, const lm::ControlOptions& opti
         request.path = options.showFile().string();
     }
     return ask(instance, request, true);
+}
+
+// LMSIGN_CLOCK="2025-12-05T21:59:00+09:00 x6 at 2025-12-01T10:00:00Z": to rehearse a plan, the
+// program's real-time clock reads that time from the instant after "at" (else from now on),
+// running that many times as fast. Null without it; false after one line on standard error
+// when it cannot be read.
+bool rehearsalClock(std::unique_ptr<lm::WallClock>& clock) {
+    const QString set = qEnvironmentVariable("LMSIGN_CLOCK");
+    if (set.isEmpty()) {
+        return true;
+    }
+    const lm::WallClock& system = lm::SystemClock::instance();
+    const QStringList words = set.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const auto instant = [](const QString& text) {
+        return QDateTime::fromString(text, Qt::ISODateWithMs);
+    };
+    const QDateTime reads = instant(words.value(0));
+    std::int64_t sinceUs = system.realUs();
+    int rate = 1;
+    bool good = reads.isValid();
+    for (qsizetype i = 1; good && i < words.size(); ++i) {
+        if (words[i].startsWith(QLatin1Char('x'))) {
+            rate = words[i].mid(1).toInt(&good);
+            good = good && rate >= 1 && rate <= 3600;
+        } else if (words[i] == QLatin1String("at") && i + 1 < words.size()) {
+            const QDateTime since = instant(words[++i]);
+            good = since.isValid();
+            sinceUs = since.toMSecsSinceEpoch() * 1000;
+        } else {
+            good = false;
+        }
+    }
+    if (!good) {
+        std::fprintf(stderr,
+                     "LMControl: LMSIGN_CLOCK: \"%s\" is not \"TIME [xRATE] [at TIME]\" (ISO "
+                     "times, RATE 1 to 3600)\n",
+                     qUtf8Printable(set));
+        return false;
+    }
+    clock =
+        std::make_unique<lm::ShiftedClock>(system, reads.toMSecsSinceEpoch() * 1000, sinceUs, rate);
+    return true;
 }
 
 // Every job file is written in code page 932; without the converter the first one would fail
@@ -149,10 +203,19 @@ bool folderIsFree(const std::filesystem::path& workDir) {
     return false;
 }
 
-// What the command line asks of the program as it starts: the show of the last run, or a show
-// file (and its start).
+// --plan: before the resume, so that the plan of the command line is the one followed.
+void followPlanAsAsked(const lm::ControlOptions& options, lm::OperatorDesk& desk) {
+    if (options.plan()) {
+        desk.usePlan(options.planFile(), *options.plan());
+        desk.followPlan(true);
+    }
+}
+
+// What the command line asks of the program as it starts: the plan to follow, the show of the
+// last run, or a show file (and its start).
 void startAsAsked(const lm::ControlOptions& options, lm::OperatorDesk& desk,
                   lm::frmLMControl& window) {
+    followPlanAsAsked(options, desk);
     if (options.resume()) {
         const lm::DeskOutcome resumed = desk.resume();
         if (resumed.code == lm::DeskOutcome::Code::Unreadable) {
@@ -174,9 +237,11 @@ void startAsAsked(const lm::ControlOptions& options, lm::OperatorDesk& desk,
 }
 
 lm::ControlProgram::Options programOptions(const lm::ControlOptions& options,
-                                           const std::filesystem::path& workDir) {
+                                           const std::filesystem::path& workDir,
+                                           const lm::WallClock* clock) {
     lm::ControlProgram::Options programOptions;
     programOptions.workDir = workDir;
+    programOptions.clock = clock;
     programOptions.stateFolder = lm::ControlState::folderFor(stateHome(), workDir);
     const int base = lm::WakeUpSocket::chosenBase(options.portBase());
     programOptions.wakeUpPort = base == 0 ? 0 : lm::WakeUpPorts{base}.control();
@@ -198,19 +263,26 @@ std::unique_ptr<lm::WebFrontEnd> startWeb(const lm::ControlOptions& options, lm:
     return web;
 }
 
-// The program with its window, until it ends.
-int runWithWindow(const QApplication& app, const lm::ControlOptions& options,
-                  lm::ControlInstance& instance, const std::filesystem::path& workDir) {
-    lm::ShutdownSignals shutdownSignals;
-    lm::ControlProgram program(programOptions(options, workDir));
-    program.start();
-    exchangeWorkDir = workDir;
-    std::atexit(cleanExchangeAtExit);
-    // A --say that saw the control program's sign of life is answered from now on.
+// Starts the program's timers, once it answers a second start: a `--say` that sees this
+// program's sign of life must reach it. Requests are served once the event loop runs.
+void startProgram(lm::ControlProgram& program, lm::ControlInstance& instance,
+                  const std::filesystem::path& workDir) {
     instance.listen(
         [&program](const lm::ControlRequest& request, const lm::ControlInstance::Reply& reply) {
             program.requests().handle(request, reply);
         });
+    program.start();
+    exchangeWorkDir = workDir;
+    std::atexit(cleanExchangeAtExit);
+}
+
+// The program with its window, until it ends.
+int runWithWindow(const QApplication& app, const lm::ControlOptions& options,
+                  lm::ControlInstance& instance, const std::filesystem::path& workDir,
+                  const lm::WallClock* clock) {
+    lm::ShutdownSignals shutdownSignals;
+    lm::ControlProgram program(programOptions(options, workDir, clock));
+    startProgram(program, instance, workDir);
     const std::unique_ptr<lm::WebFrontEnd> web =
         startWeb(options, program.desk(), workDir, &program);
 
@@ -239,16 +311,10 @@ int runWithWindow(const QApplication& app, const lm::ControlOptions& options,
 // The program without a window (--no-window), until a signal ends it: what a box would say
 // goes to standard error.
 int runWithoutWindow(const lm::ControlOptions& options, lm::ControlInstance& instance,
-                     const std::filesystem::path& workDir) {
+                     const std::filesystem::path& workDir, const lm::WallClock* clock) {
     lm::ShutdownSignals shutdownSignals;
-    lm::ControlProgram program(programOptions(options, workDir));
-    program.start();
-    exchangeWorkDir = workDir;
-    std::atexit(cleanExchangeAtExit);
-    instance.listen(
-        [&program](const lm::ControlRequest& request, const lm::ControlInstance::Reply& reply) {
-            program.requests().handle(request, reply);
-        });
+    lm::ControlProgram program(programOptions(options, workDir, clock));
+    startProgram(program, instance, workDir);
     const std::unique_ptr<lm::WebFrontEnd> web =
         startWeb(options, program.desk(), workDir, &program);
     lm::DeskJournal journal(program.desk(), std::cerr);
@@ -259,6 +325,7 @@ int runWithoutWindow(const lm::ControlOptions& options, lm::ControlInstance& ins
                          QCoreApplication::exit(0);
                      });
     lm::OperatorDesk& desk = program.desk();
+    followPlanAsAsked(options, desk);
     if (options.resume()) {
         journal.write(desk.resume().messages);
     }
@@ -281,6 +348,10 @@ int runWithoutWindow(const lm::ControlOptions& options, lm::ControlInstance& ins
 // Claims the Exchange folder for this program, or hands the command line to the one that has
 // it; then runs with or without the window.
 int run(const lm::ControlOptions& options, const QApplication* app) {
+    std::unique_ptr<lm::WallClock> clock;
+    if (!rehearsalClock(clock)) {
+        return 2;
+    }
     if (!canConvertShiftJis()) {
         return 1;
     }
@@ -293,8 +364,8 @@ int run(const lm::ControlOptions& options, const QApplication* app) {
     if (!folderIsFree(workDir)) {
         return 1;
     }
-    return app != nullptr ? runWithWindow(*app, options, instance, workDir)
-                          : runWithoutWindow(options, instance, workDir);
+    return app != nullptr ? runWithWindow(*app, options, instance, workDir, clock.get())
+                          : runWithoutWindow(options, instance, workDir, clock.get());
 }
 
 } // namespace

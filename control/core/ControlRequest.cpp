@@ -9,12 +9,13 @@ namespace lm {
 
 namespace {
 
-constexpr std::array<std::pair<ControlRequest::Kind, std::string_view>, 5> words{{
+constexpr std::array<std::pair<ControlRequest::Kind, std::string_view>, 6> words{{
     {ControlRequest::Kind::Raise, "raise"},
     {ControlRequest::Kind::Open, "open"},
     {ControlRequest::Kind::Start, "start"},
     {ControlRequest::Kind::Say, "say"},
     {ControlRequest::Kind::SayEnd, "say-end"},
+    {ControlRequest::Kind::Plan, "plan"},
 }};
 
 bool isPlain(char c) {
@@ -89,6 +90,7 @@ std::string ControlRequest::encode() const {
     switch (kind) {
     case Kind::Open:
     case Kind::Start:
+    case Kind::Plan:
         line += " " + percentEncoded(path);
         break;
     case Kind::Say:
@@ -122,7 +124,8 @@ std::optional<ControlRequest> ControlRequest::parse(std::string_view line) {
     case Kind::SayEnd:
         return fields.size() == 1 ? std::optional(request) : std::nullopt;
     case Kind::Open:
-    case Kind::Start: {
+    case Kind::Start:
+    case Kind::Plan: {
         const std::optional<std::string> path =
             fields.size() == 2 ? percentDecoded(fields[1]) : std::nullopt;
         if (!path || path->empty()) {

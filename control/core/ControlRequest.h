@@ -15,6 +15,7 @@ struct ControlRequest {
         Start,  // and load it, then "表示させる"
         Say,    // show `text` as an urgent message for `minutes` (0: until it is ended)
         SayEnd, // end the urgent message
+        Plan,   // follow the week plan in the file at `path`
     };
     Kind kind = Kind::Raise;
     std::string path;

@@ -34,6 +34,11 @@ std::string encodeSettings(const ControlState::Settings& settings, std::string_v
     text += "movement=" + settings.movement + "\n";
     text += std::string("repeat=") + (settings.repeat ? "1" : "0") + "\n";
     text += std::string("running=") + (settings.running ? "1" : "0") + "\n";
+    // Keys a reader does not know are passed over, so older copies and programs still read.
+    text += "list-file=" + settings.listFile + "\n";
+    text += std::string("list-unsaved=") + (settings.listUnsaved ? "1" : "0") + "\n";
+    text += "plan=" + settings.planFile + "\n";
+    text += std::string("follow-plan=") + (settings.followPlan ? "1" : "0") + "\n";
     if (const std::optional<UrgentMessage>& urgent = settings.urgent) {
         text += "urgent-text=" + urgent->text + "\n";
         text += "urgent-text-colour=" + urgent->textColour + "\n";
@@ -158,6 +163,14 @@ std::string ControlState::takeSetting(const std::string& line, Settings& setting
         read.repeatSeen = true;
     } else if (key == "running") {
         settings.running = value == "1";
+    } else if (key == "list-file") {
+        settings.listFile = value;
+    } else if (key == "list-unsaved") {
+        settings.listUnsaved = value == "1";
+    } else if (key == "plan") {
+        settings.planFile = value;
+    } else if (key == "follow-plan") {
+        settings.followPlan = value == "1";
     } else if (key.starts_with("urgent-")) {
         UrgentMessage& urgent = settings.urgent ? *settings.urgent : settings.urgent.emplace();
         if (key == "urgent-text") {

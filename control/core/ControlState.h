@@ -27,6 +27,12 @@ public:
         bool running = false;
         // The urgent message that runs: --resume sends it again for what is left of its time.
         std::optional<UrgentMessage> urgent;
+        // The show file the list came from or went to, and whether it was changed since.
+        std::string listFile;
+        bool listUnsaved = false;
+        // The week plan's file and "予定に従う": after a restart the plan decides what runs.
+        std::string planFile;
+        bool followPlan = false;
         friend bool operator==(const Settings&, const Settings&) = default;
     };
     struct Copy {

@@ -4,6 +4,7 @@
 #include "UrgentReach.h"
 #include "Vocabulary.h"
 #include "WallCell.h"
+#include "WeekPlan.h"
 
 #include <array>
 #include <cstdint>
@@ -49,6 +50,17 @@ struct DeskState {
     UrgentReach reach;
     // The modal step a front end holds open, as the operator sees it; empty: none.
     std::string step;
+    // The show file the list was last loaded from or saved to (empty: none), and whether the
+    // operator changed the list since: such a list would be lost to the next load.
+    std::string listFile;
+    bool listUnsaved = false;
+    // What the desk last said without a box (the plan's doings): the window's corner line, the
+    // log and the web API show it.
+    std::string notice;
+    // The week plan: its file, the plan as last read from it, and "予定に従う".
+    std::string planFile;
+    std::optional<WeekPlan> plan;
+    bool followPlan = false;
 };
 
 // What changed, as bits; an observer reads the parts it shows anew.
@@ -62,6 +74,11 @@ enum class DeskChange : unsigned {
     Step = 1U << 6U,
     Announcement = 1U << 7U,
     Loaded = 1U << 8U, // a show file (or the copy) replaced the list: the picture choice clears
+    Notice = 1U << 9U,
+    Plan = 1U << 10U, // planFile, plan, followPlan
+    // With the other bits of a start, stop, load, save or change of the list that a front end
+    // asked for: never from the chain's ticks, an urgent message or a resume.
+    ByHand = 1U << 11U,
 };
 using DeskChanges = unsigned;
 

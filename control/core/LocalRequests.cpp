@@ -42,6 +42,9 @@ void LocalRequests::handle(const ControlRequest& request, Reply reply) {
         m_desk.endUrgent();
         reply({});
         return;
+    case ControlRequest::Kind::Plan:
+        followPlan(request, reply);
+        return;
     }
 }
 
@@ -62,6 +65,17 @@ void LocalRequests::handOver(const ControlRequest& request, const Reply& reply) 
            std::move(line)});
     // The boxes open after the reply, in the window where the operator is.
     m_desk.announce(outcome.messages);
+}
+
+void LocalRequests::followPlan(const ControlRequest& request, const Reply& reply) {
+    // A plan that cannot be read leaves the one before in force.
+    DeskOutcome outcome = m_desk.usePlan(request.path);
+    if (outcome.done()) {
+        outcome = m_desk.followPlan(true);
+    }
+    reply(outcome.done() ? ControlReply{ControlReply::Status::Done,
+                                        "週の予定「" + request.path + "」に従います。"}
+                         : ControlReply{ControlReply::Status::Refused, outcome.words()});
 }
 
 void LocalRequests::look() {

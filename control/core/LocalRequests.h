@@ -9,7 +9,8 @@
 
 namespace lm {
 
-// The requests of a second LMControl on this computer and of `LMControl --say`, as one more
+// The requests of a second LMControl on this computer (a show file, a plan) and of
+// `LMControl --say`, as one more
 // front end of the desk: each becomes the desk's command, and is answered with what came of
 // it, never after a box the operator must close. An urgent message is answered once every
 // display it was sent to shows it (or cannot say), or after waitMs: the wait runs on its own
@@ -36,6 +37,7 @@ private:
     };
 
     void handOver(const ControlRequest& request, const Reply& reply);
+    void followPlan(const ControlRequest& request, const Reply& reply);
     void look();
     static ControlReply replyOf(const UrgentReach& reach);
 

@@ -1,6 +1,7 @@
 #include "OperatorDesk.h"
 
 #include "DeskObserver.h"
+#include "PlanFile.h"
 #include "ShowFile.h"
 #include "StartCheck.h"
 #include "ValueCheck.h"
@@ -15,6 +16,7 @@ namespace {
 
 constexpr std::string_view fileWarningTitle = "注意！！";
 constexpr std::string_view emptyNameText = "ファイル名を正しく入力して下さい";
+constexpr std::string_view planTitle = "週の予定";
 constexpr std::int64_t usPerMinute = 60'000'000;
 
 std::string_view labelOfField(std::size_t field) {
@@ -168,7 +170,7 @@ DeskOutcome OperatorDesk::add(const ItemEntry& entry) {
     if (std::optional<DeskOutcome> busy = refusedByStep()) {
         return *busy;
     }
-    stopShow();
+    stopByHand();
     return itemOutcome(m_list->add(entry));
 }
 
@@ -176,7 +178,7 @@ DeskOutcome OperatorDesk::change(int line, const ItemEntry& entry) {
     if (std::optional<DeskOutcome> busy = refusedByStep()) {
         return *busy;
     }
-    stopShow();
+    stopByHand();
     return itemOutcome(m_list->change(line, entry));
 }
 
@@ -193,7 +195,7 @@ DeskOutcome OperatorDesk::itemOutcome(const ShowList::AddResult& result) {
     case ShowList::AddResult::Status::Added:
         break;
     }
-    listChanged();
+    listEdited();
     DeskOutcome outcome;
     if (!result.warning.empty()) {
         outcome.messages.push_back(warning(result.warning));
@@ -210,11 +212,11 @@ DeskOutcome OperatorDesk::remove(int line) {
     if (std::optional<DeskOutcome> busy = refusedByStep()) {
         return *busy;
     }
-    stopShow();
+    stopByHand();
     if (!m_list->removeLine(line)) {
         return noSuchLine();
     }
-    listChanged();
+    listEdited();
     return {};
 }
 
@@ -222,9 +224,9 @@ DeskOutcome OperatorDesk::clear() {
     if (std::optional<DeskOutcome> busy = refusedByStep()) {
         return *busy;
     }
-    stopShow();
+    stopByHand();
     m_list->clear();
-    listChanged();
+    listEdited();
     return {};
 }
 
@@ -246,7 +248,7 @@ std::optional<ItemTable::Row> OperatorDesk::choose(int line) {
 }
 
 void OperatorDesk::stopBeforeChooser() {
-    stopShow();
+    stopByHand();
 }
 
 DeskOutcome OperatorDesk::loadChosen(const ChooserVariables& chosen) {
@@ -261,7 +263,9 @@ DeskOutcome OperatorDesk::loadChosen(const ChooserVariables& chosen) {
                                     fileWarning(std::string(emptyNameText)));
     }
     // The name is used as typed: the save's extension rule does not apply to a load.
-    return loadFile(showFile::join(chosen.SPath, chosen.SName));
+    DeskOutcome outcome = loadFile(showFile::join(chosen.SPath, chosen.SName));
+    notify(static_cast<DeskChanges>(DeskChange::ByHand));
+    return outcome;
 }
 
 DeskOutcome OperatorDesk::saveChosen(ChooserVariables& chosen) {
@@ -280,7 +284,7 @@ DeskOutcome OperatorDesk::load(const std::filesystem::path& path) {
     if (std::optional<DeskOutcome> busy = refusedByStep()) {
         return *busy;
     }
-    stopShow();
+    stopByHand();
     return loadFile(path);
 }
 
@@ -288,7 +292,7 @@ DeskOutcome OperatorDesk::save(const std::filesystem::path& path) {
     if (std::optional<DeskOutcome> busy = refusedByStep()) {
         return *busy;
     }
-    stopShow();
+    stopByHand();
     return saveFile(path);
 }
 
@@ -300,10 +304,10 @@ DeskOutcome OperatorDesk::handOver(const std::filesystem::path& path, bool start
     if (!contents) {
         return unreadable(path);
     }
-    stopShow();
+    stopByHand();
     DeskOutcome outcome = replaceList(*contents, path);
     if (start) {
-        DeskOutcome started = this->start();
+        DeskOutcome started = startShow();
         outcome.code = started.code;
         outcome.messages.insert(outcome.messages.end(), started.messages.begin(),
                                 started.messages.end());
@@ -329,6 +333,8 @@ DeskOutcome OperatorDesk::replaceList(const showFile::Contents& contents,
     for (const ItemTable::Row& row : contents.items) {
         m_list->appendRow(row);
     }
+    m_state.listFile = path.string();
+    m_state.listUnsaved = false;
     listChanged();
     notify(static_cast<DeskChanges>(DeskChange::Loaded));
     DeskOutcome outcome;
@@ -344,6 +350,10 @@ DeskOutcome OperatorDesk::replaceList(const showFile::Contents& contents,
 DeskOutcome OperatorDesk::saveFile(const std::filesystem::path& path) {
     switch (showFile::write(path, m_table)) {
     case WriteStatus::Ok:
+        m_state.listFile = path.string();
+        m_state.listUnsaved = false;
+        keepCopy();
+        notify(static_cast<DeskChanges>(DeskChange::List));
         return {};
     case WriteStatus::LineBreak:
     case WriteStatus::NotShiftJis:
@@ -364,6 +374,12 @@ DeskOutcome OperatorDesk::start() {
     if (std::optional<DeskOutcome> busy = refusedByStep()) {
         return *busy;
     }
+    DeskOutcome outcome = startShow();
+    notify(static_cast<DeskChanges>(DeskChange::ByHand));
+    return outcome;
+}
+
+DeskOutcome OperatorDesk::startShow() {
     DeskOutcome outcome;
     if (!m_urgent->isRunning()) {
         if (std::string problem = m_chain->cmdDisplay_Click(); !problem.empty()) {
@@ -388,8 +404,13 @@ DeskOutcome OperatorDesk::start() {
 }
 
 DeskOutcome OperatorDesk::stop() {
-    stopShow();
+    stopByHand();
     return {};
+}
+
+void OperatorDesk::stopByHand() {
+    stopShow();
+    notify(static_cast<DeskChanges>(DeskChange::ByHand));
 }
 
 void OperatorDesk::stopShow() {
@@ -410,7 +431,7 @@ DeskOutcome OperatorDesk::endDisplays() {
     m_chain->endDisplays();
     m_state.showRunning = false;
     keepCopy();
-    notify(static_cast<DeskChanges>(DeskChange::Run));
+    notify(DeskChange::Run | DeskChange::ByHand);
     return {};
 }
 
@@ -483,20 +504,76 @@ DeskOutcome OperatorDesk::resume() {
     m_state.settings.speed = copy->settings.speed;
     m_state.settings.movement = copy->settings.movement;
     m_state.settings.repeat = copy->settings.repeat;
+    m_state.listFile = copy->settings.listFile;
+    m_state.listUnsaved = copy->settings.listUnsaved;
     notify(DeskChange::List | DeskChange::Loaded | DeskChange::Settings);
+    resumePlan(copy->settings);
     std::optional<UrgentMessage> urgent = copy->settings.urgent;
     if (urgent && urgent->endsAtUs && *urgent->endsAtUs <= m_clock.realUs()) {
         urgent.reset(); // its time ran out while the program was not running
     }
     DeskOutcome outcome;
-    if (copy->settings.running) {
-        outcome = start();
+    // A followed plan says what runs now; the show of the last run is not started under it.
+    if (copy->settings.running && !followsPlan()) {
+        outcome = startShow();
     }
     if (urgent) {
         // For what is left of its time; the show goes on after it.
         sayNow(*urgent);
     }
     return outcome;
+}
+
+void OperatorDesk::resumePlan(const ControlState::Settings& kept) {
+    if (m_state.plan || kept.planFile.empty()) {
+        return;
+    }
+    m_state.planFile = kept.planFile;
+    // "予定に従う" stays as the operator left it, even when the plan cannot be read now.
+    m_state.followPlan = kept.followPlan;
+    PlanRead read = planFile::read(kept.planFile);
+    m_state.plan = std::move(read.plan);
+    notify(static_cast<DeskChanges>(DeskChange::Plan));
+    if (!m_state.plan && kept.followPlan) {
+        tell(read.words(kept.planFile) + "予定に従えないため、前の表示を続けます。");
+    }
+}
+
+DeskOutcome OperatorDesk::usePlan(const std::filesystem::path& path) {
+    PlanRead read = planFile::read(path);
+    if (!read.plan) {
+        return DeskOutcome::refused(DeskOutcome::Code::Unreadable,
+                                    {read.words(path), std::string(planTitle)});
+    }
+    usePlan(path, std::move(*read.plan));
+    return {};
+}
+
+void OperatorDesk::usePlan(const std::filesystem::path& path, WeekPlan plan) {
+    m_state.planFile = path.string();
+    m_state.plan = std::move(plan);
+    keepCopy();
+    notify(static_cast<DeskChanges>(DeskChange::Plan));
+}
+
+DeskOutcome OperatorDesk::followPlan(bool follow) {
+    if (follow && !m_state.plan) {
+        return DeskOutcome::refused(
+            DeskOutcome::Code::Unreadable,
+            {"週の予定がありません。「週の予定」で予定を作って保存して下さい。",
+             std::string(planTitle)});
+    }
+    if (follow != m_state.followPlan) {
+        m_state.followPlan = follow;
+        keepCopy();
+        notify(static_cast<DeskChanges>(DeskChange::Plan));
+    }
+    return {};
+}
+
+void OperatorDesk::tell(std::string notice) {
+    m_state.notice = std::move(notice);
+    notify(static_cast<DeskChanges>(DeskChange::Notice));
 }
 
 OperatorDesk::Step::Step(Step&& other) noexcept : m_desk(std::exchange(other.m_desk, nullptr)) {}
@@ -550,6 +627,11 @@ std::vector<DeskMessage> OperatorDesk::takeAnnouncements() {
     return std::exchange(m_announcements, {});
 }
 
+void OperatorDesk::listEdited() {
+    m_state.listUnsaved = true;
+    listChanged();
+}
+
 void OperatorDesk::listChanged() {
     if (m_copy) {
         m_copy->listChanged();
@@ -568,6 +650,10 @@ void OperatorDesk::keepCopy() {
     settings.repeat = m_state.settings.repeat;
     settings.running = m_state.showRunning;
     settings.urgent = m_urgent->message();
+    settings.listFile = m_state.listFile;
+    settings.listUnsaved = m_state.listUnsaved;
+    settings.planFile = m_state.planFile;
+    settings.followPlan = m_state.followPlan;
     m_copy->write(m_table, settings);
 }
 

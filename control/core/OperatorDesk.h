@@ -134,9 +134,25 @@ public:
     // --- The copy for --resume ----------------------------------------------------------------
     // The list and settings of the last run. A show that was running when the program ended
     // without the operator starts again, and an urgent message that ran goes on for what is
-    // left of its time. Refused (the list stays empty) when there is no copy or it cannot be
-    // read; `outcome.messages` then says why in one line.
+    // left of its time. The plan and "予定に従う" come back too (unless a plan was given
+    // already); while a plan is followed, the plan decides what runs now, not the show of the
+    // last run. Refused (the list stays empty) when there is no copy or it cannot be read;
+    // `outcome.messages` then says why in one line.
     DeskOutcome resume();
+
+    // --- The week plan -------------------------------------------------------------------------
+    // The plan in that file, read whole; one that cannot be read is refused with its line and
+    // the reason, and the plan before it stays.
+    DeskOutcome usePlan(const std::filesystem::path& path);
+    // A plan already read from that file (the dialog saved it, the command line read it).
+    void usePlan(const std::filesystem::path& path, WeekPlan plan);
+    // "予定に従う"; following is refused while there is no plan.
+    DeskOutcome followPlan(bool follow);
+    bool followsPlan() const { return m_state.followPlan && m_state.plan.has_value(); }
+    // Words for the operator from a front end that never opens a box (the plan): the notice
+    // that the window's corner line, the log and the web API show. Told each time, even when
+    // the words are the same.
+    void tell(std::string notice);
 
     // --- Modal steps --------------------------------------------------------------------------
     // Held by a front end while its modal step is open; the step closes with the last Step.
@@ -195,6 +211,11 @@ private:
     // What came of adding or changing an item.
     DeskOutcome itemOutcome(const ShowList::AddResult& result);
     static DeskOutcome noSuchLine();
+    // The stop that a command of a front end runs first.
+    void stopByHand();
+    DeskOutcome startShow();
+    // The plan of the copy, when no plan was given before the resume.
+    void resumePlan(const ControlState::Settings& kept);
     DeskOutcome loadFile(const std::filesystem::path& path);
     DeskOutcome saveFile(const std::filesystem::path& path);
     static DeskOutcome unreadable(const std::filesystem::path& path);
@@ -204,6 +225,8 @@ private:
     void urgentEnded(const UrgentBroadcast::Ended& ended);
     void urgentChanged();
     void listChanged();
+    // The operator changed the list: it no longer is what its file holds.
+    void listEdited();
     void keepCopy();
     void notify(DeskChanges changes);
     void refreshCells();

@@ -4,6 +4,22 @@
 
 namespace lm::planWords {
 
+namespace {
+
+constexpr std::int64_t secondsPerDay = 86'400;
+
+// Local seconds since 1970 of an instant in µs of UTC.
+std::int64_t localSeconds(const TimeZone& zone, std::int64_t utcUs) {
+    const std::int64_t seconds = utcUs / 1'000'000 - (utcUs % 1'000'000 < 0 ? 1 : 0);
+    return zone.toLocal(seconds);
+}
+
+std::int64_t dayOf(std::int64_t localSeconds) {
+    return localSeconds / secondsPerDay - (localSeconds % secondsPerDay < 0 ? 1 : 0);
+}
+
+} // namespace
+
 std::string days(unsigned days) {
     if ((days & planDays::all) == planDays::all) {
         return "毎日";
@@ -51,6 +67,21 @@ std::string weekly(const WeeklyEntry& entry) {
 
 std::string dated(const DatedEntry& entry) {
     return dates(entry.first, entry.last) + " " + hours(entry.hours) + " " + run(entry.run);
+}
+
+std::string shown(const PlanRun& run) {
+    return run.blank ? "表示なし" : "「" + run.showFile + "」";
+}
+
+std::string at(const TimeZone& zone, std::int64_t utcUs, std::int64_t nowUs) {
+    const std::int64_t local = localSeconds(zone, utcUs);
+    const std::int64_t day = dayOf(local);
+    const std::string time = clock(static_cast<int>((local - day * secondsPerDay) / 60));
+    if (day == dayOf(localSeconds(zone, nowUs))) {
+        return time;
+    }
+    const std::chrono::sys_days date{std::chrono::days(day)};
+    return planWords::date(std::chrono::year_month_day(date)) + " " + time;
 }
 
 } // namespace lm::planWords

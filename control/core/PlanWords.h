@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TimeZone.h"
 #include "WeekPlan.h"
 
 #include <array>
@@ -30,6 +31,11 @@ std::string run(const PlanRun& run);
 std::string weekly(const WeeklyEntry& entry);
 // "2025/12/24〜2025/12/26 18:00〜23:00 xmas.txt".
 std::string dated(const DatedEntry& entry);
+// What an entry shows, as a line of the control window says it: "「夜.txt」", "表示なし".
+std::string shown(const PlanRun& run);
+// The local time of an instant (µs of UTC) in the zone: "18:00", with its date before it when
+// it falls on another day than `nowUs`: "2025/12/24 18:00".
+std::string at(const TimeZone& zone, std::int64_t utcUs, std::int64_t nowUs);
 
 } // namespace planWords
 } // namespace lm

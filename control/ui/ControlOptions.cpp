@@ -1,8 +1,20 @@
 #include "ControlOptions.h"
 
+#include "PlanFile.h"
+
 #include <system_error>
 
 namespace lm {
+
+namespace {
+
+std::filesystem::path absolute(const QString& name) {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(name.toStdString(), error);
+    return error ? std::filesystem::path(name.toStdString()) : path;
+}
+
+} // namespace
 
 ControlOptions::ControlOptions()
     : m_startOption(QStringLiteral("start"),
@@ -27,6 +39,12 @@ ControlOptions::ControlOptions()
       m_sayEndOption(QStringLiteral("say-end"),
                      QStringLiteral("End the urgent message of the LMControl that runs; its show "
                                     "goes on. Exit status 0 once it has ended.")),
+      m_planOption(QStringLiteral("plan"),
+                   QStringLiteral("Follow the week plan in FILE, as \"予定に従う\" does: at each "
+                                  "change of its entries its show runs, or the displays stop. "
+                                  "Kept for --resume. A plan that cannot be read is refused "
+                                  "with its line and the reason."),
+                   QStringLiteral("FILE")),
       m_portBase(false),
       m_webOption(QStringLiteral("web"),
                   QStringLiteral("Serve the web API in this run (HTTPS; off unless turned on "
@@ -69,9 +87,10 @@ ControlOptions::ControlOptions()
                        "file to the one that runs and brings that window to the front."));
     m_parser.addHelpOption();
     m_parser.addOptions({m_startOption, m_resumeOption, m_sayOption, m_minutesOption,
-                         m_sayEndOption, m_portBase.option(), m_webOption, m_webPortOption,
-                         m_webHttpOption, m_webCertOption, m_webKeyOption, m_webPasswordOption,
-                         m_webTokenOption, m_webRevokeOption, m_webInfoOption});
+                         m_sayEndOption, m_planOption, m_portBase.option(), m_webOption,
+                         m_webPortOption, m_webHttpOption, m_webCertOption, m_webKeyOption,
+                         m_webPasswordOption, m_webTokenOption, m_webRevokeOption,
+                         m_webInfoOption});
     m_parser.addOption(m_noWindowOption);
     m_parser.addPositionalArgument(QStringLiteral("SHOW"),
                                    QStringLiteral("A show file to load, as \"読み込み\" loads it."),
@@ -176,8 +195,13 @@ bool ControlOptions::parse(const QStringList& arguments) {
                             .arg(longest));
         }
     }
-    if ((say() || sayEnd()) && (start() || resume() || !m_parser.positionalArguments().isEmpty())) {
-        return fail(QStringLiteral("--say and --say-end take no show file, --start or --resume"));
+    if ((say() || sayEnd()) && (start() || resume() || m_parser.isSet(m_planOption) ||
+                                !m_parser.positionalArguments().isEmpty())) {
+        return fail(
+            QStringLiteral("--say and --say-end take no show file, --start, --resume or --plan"));
+    }
+    if (m_parser.isSet(m_planOption) && !readPlan()) {
+        return false;
     }
     const QStringList positional = m_parser.positionalArguments();
     if (positional.size() > 1) {
@@ -188,14 +212,20 @@ bool ControlOptions::parse(const QStringList& arguments) {
         if (resume()) {
             return fail(QStringLiteral("--resume takes no show file"));
         }
-        std::error_code error;
-        m_showFile = std::filesystem::absolute(positional.front().toStdString(), error);
-        if (error) {
-            m_showFile = positional.front().toStdString();
-        }
+        m_showFile = absolute(positional.front());
     } else if (start()) {
         return fail(QStringLiteral("--start needs a show file"));
     }
+    return true;
+}
+
+bool ControlOptions::readPlan() {
+    m_planFile = absolute(m_parser.value(m_planOption));
+    PlanRead read = planFile::read(m_planFile);
+    if (!read.plan) {
+        return fail(QStringLiteral("--plan: ") + QString::fromStdString(read.words(m_planFile)));
+    }
+    m_plan = std::move(read.plan);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "PortBaseOption.h"
 #include "WebCommandLine.h"
+#include "WeekPlan.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -23,6 +24,7 @@ namespace lm {
 //   --say TEXT [--minutes N]   have the LMControl that runs show TEXT as an urgent message, for
 //                              N minutes or until it is ended; no window of its own
 //   --say-end                  end the urgent message of the LMControl that runs
+//   --plan FILE                follow the week plan in FILE, as "予定に従う" does
 //   --port-base N              the UDP port where the displays' wake-ups arrive (display n takes
 //                              N + n); LMSIGN_PORT_BASE when not given
 //   --web [--web-port N] [--web-http] [--web-cert FILE --web-key FILE]
@@ -54,6 +56,9 @@ public:
     // 0: until it is ended.
     int minutes() const { return m_minutes; }
     bool sayEnd() const { return m_parser.isSet(m_sayEndOption); }
+    // --plan: the file (absolute), empty when not given, and the plan read from it by parse().
+    const std::filesystem::path& planFile() const { return m_planFile; }
+    const std::optional<WeekPlan>& plan() const { return m_plan; }
     // The option's text, when given (checked by parse()).
     std::optional<std::string> portBase() const;
     // The web API's options; a one-shot command when web().command is not None.
@@ -63,6 +68,7 @@ public:
 private:
     bool fail(const QString& message);
     bool parseWeb();
+    bool readPlan();
 
     QCommandLineParser m_parser;
     QCommandLineOption m_startOption;
@@ -70,6 +76,7 @@ private:
     QCommandLineOption m_sayOption;
     QCommandLineOption m_minutesOption;
     QCommandLineOption m_sayEndOption;
+    QCommandLineOption m_planOption;
     PortBaseOption m_portBase;
     QCommandLineOption m_webOption;
     QCommandLineOption m_webPortOption;
@@ -85,6 +92,8 @@ private:
     QString m_error;
     int m_minutes = 0;
     std::filesystem::path m_showFile;
+    std::filesystem::path m_planFile;
+    std::optional<WeekPlan> m_plan;
 };
 
 } // namespace lm

@@ -3,10 +3,12 @@
 #include "ExchangeFolder.h"
 #include "ExchangeWatcher.h"
 #include "JobTrace.h"
+#include "QtTimeZone.h"
 #include "QtTimer.h"
 #include "WakeUpSocket.h"
 
 #include <QTimer>
+#include <cstdio>
 
 namespace lm {
 
@@ -23,9 +25,27 @@ ControlProgram::ControlProgram(Options options, QObject* parent)
             m_raise();
         }
     });
+    if (m_options.zone == nullptr) {
+        m_ownZone = std::make_unique<QtTimeZone>();
+    }
+    const WallClock& clock =
+        m_options.clock != nullptr ? *m_options.clock : SystemClock::instance();
+    m_follower = std::make_unique<PlanFollower>(
+        *m_desk, m_options.zone != nullptr ? *m_options.zone : *m_ownZone, clock,
+        m_options.workDir);
+    m_desk->addObserver(*this);
 }
 
-ControlProgram::~ControlProgram() = default;
+ControlProgram::~ControlProgram() {
+    m_desk->removeObserver(*this);
+}
+
+void ControlProgram::deskChanged(DeskChanges changes) {
+    if (has(changes, DeskChange::Notice)) {
+        std::fprintf(stderr, "LMControl: %s\n", m_desk->state().notice.c_str());
+        std::fflush(stderr);
+    }
+}
 
 void ControlProgram::bind(Timer& timer) {
     if (m_options.bindTimer) {
@@ -42,6 +62,7 @@ void ControlProgram::start() {
     }
     bind(m_presence->timer());
     bind(m_requests->timer());
+    bind(m_follower->timer());
     if (m_options.wakeUpPort != 0) {
         takeWakeUps(m_options.wakeUpPort);
     }
@@ -74,6 +95,7 @@ void ControlProgram::end(Ending ending) {
     m_desk->close(ending);
     m_presence->stop();
     m_requests->timer().setEnabled(false);
+    m_follower->timer().setEnabled(false);
 }
 
 void ControlProgram::filesWritten(const QStringList& names) {

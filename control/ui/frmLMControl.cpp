@@ -14,6 +14,7 @@
 #include "WrapButton.h"
 #include "WrapCheckBox.h"
 #include "frmFileLoad.h"
+#include "frmPlan.h"
 #include "frmUrgent.h"
 #include "frmWeb.h"
 
@@ -24,17 +25,20 @@
 #include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 #include <optional>
 
 namespace lm {
@@ -339,6 +343,13 @@ void frmLMControl::buildMenus() {
     connect(mnuFileSave, &QAction::triggered, this, &frmLMControl::mnuFileSave_Click);
     connect(mnuLMCEnd, &QAction::triggered, this, &frmLMControl::mnuLMCEnd_Click);
     connect(mnuLMEnd, &QAction::triggered, this, &frmLMControl::mnuLMEnd_Click);
+    // Last in "ファイル", only when the program serves a web API.
+    if (m_services.web != nullptr) {
+        mnuFile->addSeparator();
+        mnuWeb = mnuFile->addAction(QStringLiteral("ウェブ API の設定..."));
+        mnuWeb->setObjectName(QStringLiteral("mnuWeb"));
+        connect(mnuWeb, &QAction::triggered, this, &frmLMControl::mnuWeb_Click);
+    }
 
     // The menus from the keyboard without mnemonics, which would change the captions: F10
     // opens "ファイル" whatever the style; the arrow keys go on from there. Alt alone also
@@ -348,6 +359,13 @@ void frmLMControl::buildMenus() {
     connect(menuKey, &QShortcut::activated, this,
             [this] { menuBar()->setActiveAction(mnuFile->menuAction()); });
 
+    buildUrgentMenu();
+    buildPlanMenu();
+    buildCornerLines();
+}
+
+void frmLMControl::buildUrgentMenu() {
+    QMenuBar* bar = menuBar();
     // Its own menu after the others, so that no control and no menu moves.
     mnuUrgent = bar->addMenu(QStringLiteral("緊急表示"));
     mnuUrgent->setObjectName(QStringLiteral("mnuUrgent"));
@@ -359,22 +377,45 @@ void frmLMControl::buildMenus() {
     mnuUrgentEnd->setEnabled(false);
     connect(mnuUrgentSay, &QAction::triggered, this, &frmLMControl::mnuUrgentSay_Click);
     connect(mnuUrgentEnd, &QAction::triggered, this, &frmLMControl::mnuUrgentEnd_Click);
-    lblUrgent = new QLabel(bar);
+}
+
+void frmLMControl::buildPlanMenu() {
+    QMenuBar* bar = menuBar();
+    // "予定" after "緊急表示", so that no control and no menu moves.
+    mnuPlan0 = bar->addMenu(QStringLiteral("予定"));
+    mnuPlan0->setObjectName(QStringLiteral("mnuPlan0"));
+    mnuPlan0->setFont(bar->font());
+    mnuPlan = mnuPlan0->addAction(QStringLiteral("週の予定..."));
+    mnuPlan->setObjectName(QStringLiteral("mnuPlan"));
+    mnuPlanFollow = mnuPlan0->addAction(QStringLiteral("予定に従う"));
+    mnuPlanFollow->setObjectName(QStringLiteral("mnuPlanFollow"));
+    mnuPlanFollow->setCheckable(true);
+    connect(mnuPlan, &QAction::triggered, this, &frmLMControl::mnuPlan_Click);
+    connect(mnuPlanFollow, &QAction::triggered, this, &frmLMControl::mnuPlanFollow_Click);
+}
+
+void frmLMControl::buildCornerLines() {
+    auto* corner = new QWidget(menuBar());
+    corner->setObjectName(QStringLiteral("menuCorner"));
+    auto* lines = new QHBoxLayout(corner);
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(4);
+    lblPlan = new QLabel(corner);
+    lblPlan->setObjectName(QStringLiteral("lblPlan"));
+    lblPlan->setFont(JapaneseFont::gothic(9.75));
+    lblPlan->setStyleSheet(
+        QStringLiteral("QLabel { background: rgb(255, 255, 192); color: black; }"));
+    lblPlan->hide();
+    lines->addWidget(lblPlan);
+    lblUrgent = new QLabel(corner);
     lblUrgent->setObjectName(QStringLiteral("lblUrgent"));
     lblUrgent->setFont(JapaneseFont::gothic(9.75, true));
     // The menu bar's style paints over a palette: white on red, whatever the style.
     lblUrgent->setStyleSheet(
         QStringLiteral("QLabel { background: rgb(255, 0, 0); color: white; }"));
     lblUrgent->hide();
-    bar->setCornerWidget(lblUrgent, Qt::TopRightCorner);
-
-    // Last in "ファイル", only when the program serves a web API.
-    if (m_services.web != nullptr) {
-        mnuFile->addSeparator();
-        mnuWeb = mnuFile->addAction(QStringLiteral("ウェブ API の設定..."));
-        mnuWeb->setObjectName(QStringLiteral("mnuWeb"));
-        connect(mnuWeb, &QAction::triggered, this, &frmLMControl::mnuWeb_Click);
-    }
+    lines->addWidget(lblUrgent);
+    menuBar()->setCornerWidget(corner, Qt::TopRightCorner);
 }
 
 void frmLMControl::buildWallStrip() {
@@ -477,6 +518,7 @@ void frmLMControl::attachProgram() {
         showWallCell(n);
     }
     showUrgent();
+    showPlan();
 }
 
 OperatorDesk& frmLMControl::desk() {
@@ -509,6 +551,9 @@ void frmLMControl::deskChanged(DeskChanges changes) {
     }
     if (has(changes, DeskChange::Urgent)) {
         showUrgent();
+    }
+    if (has(changes, DeskChange::Plan) || has(changes, DeskChange::Notice)) {
+        showPlan();
     }
     if (has(changes, DeskChange::Announcement)) {
         // Once the command that made them has returned: a box holds up everything after it.
@@ -601,11 +646,75 @@ void frmLMControl::showUrgent() {
                               QString::fromStdString(state.reach.line()));
     }
     lblUrgent->setVisible(message.has_value());
-    menuBar()->adjustSize();
+    fitCornerLines();
     mnuUrgentEnd->setEnabled(message.has_value());
     if (m_urgentDialog) {
         m_urgentDialog->setRunning(message.has_value());
     }
+}
+
+void frmLMControl::showPlan() {
+    const DeskState& state = desk().state();
+    mnuPlanFollow->setChecked(state.followPlan);
+    const QString notice = QString::fromStdString(state.notice);
+    lblPlan->setToolTip(notice);
+    lblPlan->setVisible(state.followPlan && !notice.isEmpty());
+    fitCornerLines();
+}
+
+void frmLMControl::fitCornerLines() {
+    // The menus keep their room: the plan's line takes what is left beside them and the urgent
+    // line, and its tool tip holds the whole of it.
+    QMenuBar* bar = menuBar();
+    constexpr int gap = 24;
+    int room = bar->width() - bar->actionGeometry(mnuPlan0->menuAction()).right() - gap;
+    if (!lblUrgent->isHidden()) {
+        room -= lblUrgent->sizeHint().width() + gap;
+    }
+    const QFontMetrics metrics = lblPlan->fontMetrics();
+    const int padding = metrics.horizontalAdvance(QStringLiteral("  "));
+    lblPlan->setText(QStringLiteral(" %1 ").arg(
+        metrics.elidedText(lblPlan->toolTip(), Qt::ElideRight, std::max(room - padding, padding))));
+    bar->cornerWidget(Qt::TopRightCorner)->adjustSize();
+    bar->adjustSize();
+}
+
+void frmLMControl::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (lblPlan != nullptr) {
+        fitCornerLines();
+    }
+}
+
+std::filesystem::path frmLMControl::planPath() {
+    const std::string& followed = desk().state().planFile;
+    return followed.empty() ? CurrentDir / "plan.txt" : std::filesystem::path(followed);
+}
+
+void frmLMControl::mnuPlan_Click() {
+    if (!m_planDialog || !m_planDialog->isVisible()) {
+        const std::filesystem::path path = planPath();
+        m_planDialog = std::make_unique<frmPlan>(path, messageBoxes(), this);
+        // A window of its own beside the control window, which stays usable.
+        m_planDialog->setWindowFlag(Qt::Window);
+        m_planDialog->setOnSaved(
+            [this, path](const WeekPlan& plan) { desk().usePlan(path, plan); });
+    }
+    m_planDialog->show();
+    m_planDialog->raise();
+    m_planDialog->activateWindow();
+}
+
+void frmLMControl::mnuPlanFollow_Click(bool checked) {
+    // The file as it is now, edited by hand or not; one that cannot be read leaves the plan
+    // before it, if there is one.
+    const DeskOutcome read = checked ? desk().usePlan(planPath()) : DeskOutcome{};
+    showOutcome(read);
+    if (read.done() || desk().state().plan) {
+        desk().followPlan(checked);
+    }
+    // Refused, the item goes back to what the desk says.
+    showPlan();
 }
 
 void frmLMControl::showAnnouncements() {

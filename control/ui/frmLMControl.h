@@ -34,6 +34,7 @@ class OperatorDesk;
 class Timer;
 class QtMessageBoxes;
 class frmFileLoad;
+class frmPlan;
 class frmUrgent;
 class frmWeb;
 class WebFrontEnd;
@@ -94,6 +95,10 @@ public:
     void mnuUrgentEnd_Click();
     // The web API's settings dialog.
     void mnuWeb_Click();
+    // The week plan: its dialog, and "予定に従う", which reads the plan file afresh (one that
+    // cannot be read is said so in a box, and the plan before it, if any, is followed).
+    void mnuPlan_Click();
+    void mnuPlanFollow_Click(bool checked);
 
     // Show files: the menu items and the buttons do the same. A load clears the picture
     // choice.
@@ -128,6 +133,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildEntryFrame();
@@ -136,6 +142,9 @@ private:
     void buildRunFrame();
     void buildRunArea();
     void buildMenus();
+    void buildUrgentMenu();
+    void buildPlanMenu();
+    void buildCornerLines();
     void buildWallStrip();
     void fillChoiceLists();
     void centreOnScreen();
@@ -149,7 +158,12 @@ private:
     void showJobWriteProblem();
     void showWallCell(int display);
     void showUrgent();
+    void showPlan();
+    void fitCornerLines();
     void showAnnouncements();
+    // The plan file the dialog edits and "予定に従う" reads: the one followed, else plan.txt in
+    // the working folder.
+    std::filesystem::path planPath();
     // The window's lists and check box, as the show runs with them.
     void settingsEdited();
 
@@ -181,6 +195,7 @@ private:
     std::unique_ptr<frmFileLoad> m_ownChooser;
     std::unique_ptr<frmUrgent> m_urgentDialog;
     std::unique_ptr<frmWeb> m_webDialog;
+    std::unique_ptr<frmPlan> m_planDialog;
     ChooserVariables m_chooserVariables;
     double m_twipsPerPixel = 15.0;
     bool m_unloaded = false;
@@ -241,8 +256,13 @@ private:
     QMenu* mnuUrgent = nullptr;
     QAction* mnuUrgentSay = nullptr;
     QAction* mnuUrgentEnd = nullptr;
-    // At the right end of the menu bar while an urgent message runs: until when, and which
-    // screens show it.
+    QMenu* mnuPlan0 = nullptr;
+    QAction* mnuPlan = nullptr;
+    QAction* mnuPlanFollow = nullptr;
+    // At the right end of the menu bar while a plan is followed: what the plan did last, what
+    // holds and what comes next (the desk's notice).
+    QLabel* lblPlan = nullptr;
+    // Beside it while an urgent message runs: until when, and which screens show it.
     QLabel* lblUrgent = nullptr;
 };
 

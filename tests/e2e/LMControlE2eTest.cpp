@@ -1,6 +1,7 @@
 #include "BrowserPage.h"
 #include "ControlWindow.h"
 #include "ExchangeFolder.h"
+#include "ExchangeWatch.h"
 #include "KeptScreenshot.h"
 #include "LineFile.h"
 #include "Program.h"
@@ -17,8 +18,10 @@
 #include <QtTest>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -48,14 +51,11 @@ bool screenIsDarkBlue(const XServer& screen) {
 const QColor darkGreen(0, 128, 0);
 const QRect topStrip(0, 0, 1024, 24);
 
-// A show file of two texts: "A" on dark green, then "B" on dark red; or only the first.
-void writeShow(const fs::path& file, int items = 2) {
+// A show file of texts, each with its back colour.
+void writeTexts(const fs::path& file,
+                const std::vector<std::pair<const char*, const char*>>& texts) {
     std::vector<std::string> lines;
-    for (const auto& [text, back] :
-         std::vector{std::pair{"A", "暗い緑"}, std::pair{"B", "暗い赤"}}) {
-        if (items-- == 0) {
-            break;
-        }
+    for (const auto& [text, back] : texts) {
         const std::vector<std::string> item{"文字", text, "移動しない", "白", back, "中",
                                             "",     "",   "",           "",   ""};
         lines.insert(lines.end(), item.begin(), item.end());
@@ -64,6 +64,27 @@ void writeShow(const fs::path& file, int items = 2) {
     QVERIFY(lm::lineFile::encode(lines, bytes) == lm::WriteStatus::Ok);
     QVERIFY(lm::lineFile::writeBytes(file, bytes));
 }
+
+// A show file of two texts: "A" on dark green, then "B" on dark red; or only the first.
+void writeShow(const fs::path& file, int items = 2) {
+    std::vector<std::pair<const char*, const char*>> texts{{"A", "暗い緑"}, {"B", "暗い赤"}};
+    texts.resize(static_cast<std::size_t>(items));
+    writeTexts(file, texts);
+}
+
+// An environment variable set for the programs that a test starts, and unset after it.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const QByteArray& value) : m_name(name) {
+        qputenv(name, value);
+    }
+    ~ScopedVariable() { qunsetenv(m_name); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+};
 
 std::string jobHead(const lm::ExchangeFolder& exchange, int display) {
     const lm::JobHead head = exchange.readJobHead(display);
@@ -433,6 +454,127 @@ private slots:
         QVERIFY(fs::exists(exchange.jobPath(5)));
     }
 
+    // `LMControl --plan` with two displays on a rehearsal clock that runs six times as fast, so
+    // that the plan's minutes pass every ten seconds: at each change display 1 gets its stop
+    // job at once, and a show's first item within two start paces and a second; a blank entry
+    // is the stop alone. Nothing asks and no box opens; the log says what the plan did.
+    void aPlanFromTheCommandLineRunsEachEntryAtItsChange() {
+        using namespace std::chrono;
+        lm::test::TempDir work;
+        const fs::path data = work.path() / "data";
+        fs::create_directories(data);
+        writeTexts(work.path() / "a.txt", {{"朝", "暗い緑"}, {"昼", "暗い赤"}});
+        writeTexts(work.path() / "b.txt", {{"夜", "暗い青"}, {"深夜", "暗い緑"}});
+        // 2025-12-05 is a Friday.
+        std::ofstream(work.path() / "plan.txt") << "lmsign-plan 1\n"
+                                                   "[weekly]\ndays = fri\ntime = 22:00-22:01\n"
+                                                   "show = a.txt\nspeed = 速く\n"
+                                                   "[weekly]\ndays = fri\ntime = 22:01-22:02\n"
+                                                   "blank\n"
+                                                   "[weekly]\ndays = fri\ntime = 22:02-22:03\n"
+                                                   "show = b.txt\nspeed = やや速く\nrepeat = no\n";
+        const ExchangeWatch watch(data);
+        QVERIFY(watch.isWatching());
+        VelistoOnScreen one(work.path());
+        QVERIFY2(one.start(1), qPrintable(one.error()));
+        VelistoOnScreen two(work.path());
+        QVERIFY2(two.start(2), qPrintable(two.error()));
+
+        constexpr int rate = 6;
+        const auto realStart = system_clock::now() + seconds(3);
+        const auto steadyStart =
+            ExchangeWatch::Clock::now() +
+            duration_cast<ExchangeWatch::Clock::duration>(realStart - system_clock::now());
+        const QString since =
+            QDateTime::fromMSecsSinceEpoch(
+                duration_cast<milliseconds>(realStart.time_since_epoch()).count(), QTimeZone::utc())
+                .toString(Qt::ISODateWithMs);
+        const ScopedVariable zone("TZ", "Asia/Tokyo");
+        const ScopedVariable clock(
+            "LMSIGN_CLOCK",
+            QStringLiteral("2025-12-05T21:59:00+09:00 x%1 at %2").arg(rate).arg(since).toUtf8());
+        XServer controlScreen;
+        QVERIFY2(controlScreen.isRunning(), qPrintable(controlScreen.error()));
+        Program control(QStringLiteral(LM_LMCONTROL_PATH), work.path(), controlScreen,
+                        {QStringLiteral("--plan"), QStringLiteral("plan.txt")});
+        // Each plan minute is 60 / rate seconds; the changes fall on minutes 1 to 4.
+        const auto change = [&](int minute) {
+            return steadyStart + seconds(minute * 60 / rate);
+        };
+        QTest::qWait(static_cast<int>(
+            duration_cast<milliseconds>(change(4) + seconds(2) - ExchangeWatch::Clock::now())
+                .count()));
+        QVERIFY2(control.isRunning(), qPrintable(control.output()));
+
+        struct Change {
+            int minute;
+            const char* text; // display 1's first item; null: blank
+            const char* speed;
+            int paceMs;
+        };
+        const std::vector<ExchangeWatch::Event> events = watch.events();
+        for (const Change& c : {Change{1, "朝", "速く", 1000}, Change{2, nullptr, "", 0},
+                                Change{3, "夜", "やや速く", 2000}, Change{4, nullptr, "", 0}}) {
+            const auto from = change(c.minute) - milliseconds(50); // a file time is coarse
+            const auto until = change(c.minute + 1) - milliseconds(50);
+            const auto firstAfter = [&](const char* file, const auto& wanted) {
+                for (const ExchangeWatch::Event& event : events) {
+                    if (event.kind == ExchangeWatch::Event::Kind::Written && event.file == file &&
+                        event.written >= from && event.written < until && wanted(event)) {
+                        return std::optional(event);
+                    }
+                }
+                return std::optional<ExchangeWatch::Event>();
+            };
+            const auto stop = [](const ExchangeWatch::Event& e) {
+                return e.head == "-1";
+            };
+            const auto item = [](const ExchangeWatch::Event& e) {
+                return itemNumberOf(e.head) >= 0;
+            };
+            const QString at = QStringLiteral("minute %1: ").arg(c.minute);
+            for (const char* file : {"LMData1.ini", "LMData2.ini"}) {
+                const std::optional<ExchangeWatch::Event> stopped = firstAfter(file, stop);
+                QVERIFY2(stopped, qPrintable(at + file + " got no stop job\n" + control.output()));
+                qInfo(
+                    "%s%s stop job after %lld ms", qPrintable(at), file,
+                    static_cast<long long>(
+                        duration_cast<milliseconds>(stopped->written - change(c.minute)).count()));
+                QVERIFY2(stopped->written - change(c.minute) < milliseconds(500),
+                         qPrintable(at +
+                                    QString::number(duration_cast<milliseconds>(stopped->written -
+                                                                                change(c.minute))
+                                                        .count()) +
+                                    " ms to the stop job"));
+            }
+            const std::optional<ExchangeWatch::Event> first = firstAfter("LMData1.ini", item);
+            if (c.text == nullptr) {
+                QVERIFY2(!first, qPrintable(at + "an item in a blank entry"));
+                continue;
+            }
+            QVERIFY2(first, qPrintable(at + "no item\n" + control.output()));
+            QCOMPARE(first->head, std::string(" 0 "));
+            const std::vector<std::string> job = lm::lineFile::decode(first->bytes);
+            QCOMPARE(job.at(8), std::string(c.text));
+            QCOMPARE(job.at(7), std::string(c.speed));
+            const auto took = duration_cast<milliseconds>(first->written - change(c.minute));
+            qInfo("%s%lld ms to the first item", qPrintable(at),
+                  static_cast<long long>(took.count()));
+            QVERIFY2(took < milliseconds(2 * c.paceMs + 1000),
+                     qPrintable(at + QString::number(took.count()) + " ms to the first item"));
+        }
+        const ControlWindow window(controlScreen, control);
+        QVERIFY(window.isShown());
+        for (const char* title : {"注意！！", "注意！", "週の予定"}) {
+            QVERIFY2(!window.isWindowShown(QString::fromUtf8(title)), title);
+        }
+        const QString log = control.output();
+        QVERIFY2(log.contains(QStringLiteral("LMControl: 予定：「a.txt」を表示中")),
+                 qPrintable(log));
+        QVERIFY2(log.contains(QStringLiteral("LMControl: 予定：「b.txt」を表示中")),
+                 qPrintable(log));
+    }
+
     // The command line is read before any window opens: a wrong option, --help and a --say
     // that no LMControl hears need no display.
     // The browser page, opened from another address of this computer, beside the window: the
@@ -571,9 +713,12 @@ private slots:
     void theCommandLineIsCheckedBeforeAnyWindow_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("said"); // the start of the one line on standard error
-        const auto row = [](const char* name, QStringList arguments, int status, const char* said) {
-            QTest::newRow(name) << arguments << status << QString::fromUtf8(said);
+        QTest::addColumn<QString>("said");  // the start of the one line on standard error
+        QTest::addColumn<QString>("clock"); // LMSIGN_CLOCK
+        const auto row = [](const char* name, QStringList arguments, int status, const char* said,
+                            const char* clock = "") {
+            QTest::newRow(name) << arguments << status << QString::fromUtf8(said)
+                                << QString::fromUtf8(clock);
         };
         row("unknown option", {"--bogus"}, 2, "LMControl: Unknown option 'bogus'");
         row("start without a show", {"--start"}, 2, "LMControl: --start needs a show file");
@@ -583,6 +728,11 @@ private slots:
         row("no minutes", {"--say", "x", "--minutes", "0"}, 2, "LMControl: --minutes: \"0\"");
         row("say and end", {"--say", "x", "--say-end"}, 2, "LMControl: --say and --say-end");
         row("port", {"--port-base", "99"}, 2, "LMControl: --port-base: \"99\"");
+        row("plan that cannot be read", {"--plan", "missing.txt"}, 2,
+            "LMControl: --plan: 週の予定「");
+        row("say with a plan", {"--say", "x", "--plan", "p.txt"}, 2,
+            "LMControl: --say and --say-end take no show file");
+        row("rehearsal clock", {}, 2, "LMControl: LMSIGN_CLOCK: \"tomorrow\"", "tomorrow");
         row("nobody hears", {"--say", "火災です"}, 1, "LMControl: no LMControl answers");
         row("help", {"--help"}, 0, "");
     }
@@ -591,9 +741,13 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QString, said);
+        QFETCH(QString, clock);
         lm::test::TempDir work;
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!clock.isEmpty()) {
+            environment.insert(QStringLiteral("LMSIGN_CLOCK"), clock);
+        }
         environment.remove(QStringLiteral("DISPLAY"));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         program.setProcessEnvironment(environment);

@@ -17,6 +17,7 @@ TEST(ControlRequest, EveryRequestComesThroughWhateverItCarries) {
         {Kind::Say, "", "地震です。\r\n落ち着いて % 行動して下さい", 15},
         {Kind::Say, "", "", 0},
         {Kind::SayEnd, "", "", 0},
+        {Kind::Plan, "/home/sign/週の予定.txt", "", 0},
     };
     for (const ControlRequest& request : requests) {
         const std::string line = request.encode();

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace lm {
 namespace {
@@ -17,8 +18,15 @@ namespace fs = std::filesystem;
 
 struct StateFixture : ::testing::Test {
     ControlState::Settings settings{
-        "速く", "左へ", false, true,
-        UrgentMessage{"非常口は右側です", "明るい黄色", "暗い赤", 1'765'000'000'000'000}};
+        "速く",
+        "左へ",
+        false,
+        true,
+        UrgentMessage{"非常口は右側です", "明るい黄色", "暗い赤", 1'765'000'000'000'000},
+        "/home/sign/lmsign/朝の案内.txt",
+        true,
+        "/home/sign/lmsign/plan.txt",
+        true};
 
     ItemTable table() const {
         ItemTable t;
@@ -126,6 +134,30 @@ INSTANTIATE_TEST_SUITE_P(
         }
         return name;
     });
+
+// A copy written before the plan was kept, or by a newer program with keys of its own, reads:
+// keys a reader does not know are passed over, and the missing ones mean no plan.
+TEST_F(StateFixture, KeysAReaderDoesNotKnowArePassedOverAndMissingOnesMeanNoPlan) {
+    ASSERT_TRUE(ControlState(dir.path()).write(table(), settings));
+    std::string older;
+    std::istringstream lines(settingsFile());
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("plan=") && !line.starts_with("follow-plan=") &&
+            !line.starts_with("list-")) {
+            older += line + "\n";
+        }
+    }
+    overwrite("state.txt", older + "screen-saver=off\n");
+    std::string why;
+    const std::optional<ControlState::Copy> copy = ControlState(dir.path()).read(why);
+    ASSERT_TRUE(copy) << why;
+    EXPECT_EQ(copy->items.size(), 2U);
+    EXPECT_EQ(copy->settings.speed, "速く");
+    EXPECT_EQ(copy->settings.planFile, "");
+    EXPECT_FALSE(copy->settings.followPlan);
+    EXPECT_EQ(copy->settings.listFile, "");
+    EXPECT_FALSE(copy->settings.listUnsaved);
+}
 
 TEST_F(StateFixture, AListAShowFileCannotHoldIsNotKept) {
     ControlState state(dir.path());

@@ -11,6 +11,7 @@
 #include "VirtualClock.h"
 #include "VirtualWallClock.h"
 
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -267,6 +268,90 @@ TEST_F(OperatorDeskTest, LocalRequestsAreAnsweredWithWhatCameOfThem) {
     EXPECT_EQ(raised, 2);
     // A hand-over's boxes are for the window, after the reply.
     EXPECT_EQ(desk.takeAnnouncements().size(), 1U);
+}
+
+// The plan tells a front end's command from everything else by the ByHand bit, and the desk
+// knows whether the list was changed since its file was loaded or saved.
+TEST_F(OperatorDeskTest, OnlyAFrontEndsCommandsAreByHandAndOnlyEditsLeaveTheListUnsaved) {
+    writeShow(dir.path() / "two.txt", 2);
+    struct Command {
+        const char* name;
+        std::function<void()> run;
+        bool byHand;
+        bool unsaved;     // afterwards
+        const char* file; // the list's file afterwards
+    };
+    const Command commands[] = {
+        {"load", [&] { desk.load(dir.path() / "two.txt"); }, true, false, "two.txt"},
+        {"add", [&] { desk.add(text("x")); }, true, true, "two.txt"},
+        {"start", [&] { desk.start(); }, true, true, "two.txt"},
+        {"the chain's ticks", [&] { clock.advance(10'000); }, false, true, "two.txt"},
+        {"say", [&] { desk.say(saying("地震です"), 0); }, false, true, "two.txt"},
+        {"end the urgent message", [&] { desk.endUrgent(); }, false, true, "two.txt"},
+        {"settings",
+         [&] {
+             desk.setSettings({"左へ", "遅く", "16", false});
+         },
+         false, true, "two.txt"},
+        {"save", [&] { desk.save(dir.path() / "three.txt"); }, true, false, "three.txt"},
+        {"delete", [&] { desk.remove(0); }, true, true, "three.txt"},
+        {"stop", [&] { desk.stop(); }, true, true, "three.txt"},
+        {"end the displays", [&] { desk.endDisplays(); }, true, true, "three.txt"},
+        {"the plan's words", [&] { desk.tell("予定：表示なし"); }, false, true, "three.txt"},
+    };
+    for (const Command& command : commands) {
+        SCOPED_TRACE(command.name);
+        recorder.told = 0;
+        command.run();
+        EXPECT_EQ(has(recorder.told, DeskChange::ByHand), command.byHand);
+        EXPECT_EQ(desk.state().listUnsaved, command.unsaved);
+        EXPECT_EQ(fs::path(desk.state().listFile).filename(), command.file);
+    }
+    // What was unsaved stays so across a restart; a resume is no command of the operator's.
+    desk.close(Ending::System);
+    OperatorDesk again{{dir.path(), state.path(), &wallClock}};
+    Recorder told;
+    again.addObserver(told);
+    ASSERT_TRUE(again.resume().done());
+    EXPECT_FALSE(has(told.told, DeskChange::ByHand));
+    EXPECT_TRUE(again.state().listUnsaved);
+    EXPECT_EQ(fs::path(again.state().listFile).filename(), "three.txt");
+}
+
+// A plan file that cannot be read leaves the plan before it; it and "予定に従う" outlive a
+// restart, and while it is followed the show of the last run does not start again.
+TEST_F(OperatorDeskTest, ThePlanIsKeptForTheResumeAndGoesBeforeTheShowOfTheLastRun) {
+    const fs::path good = dir.path() / "plan.txt";
+    const fs::path bad = dir.path() / "bad.txt";
+    {
+        std::ofstream(good) << "lmsign-plan 1\n[otherwise]\nblank\n";
+        std::ofstream(bad) << "lmsign-plan 1\n[weekly]\ndays = mon xyz\nblank\n";
+    }
+    EXPECT_EQ(desk.followPlan(true).code, Code::Unreadable);
+    ASSERT_TRUE(desk.usePlan(good).done());
+    const DeskOutcome refused = desk.usePlan(bad);
+    EXPECT_EQ(refused.code, Code::Unreadable);
+    EXPECT_NE(refused.words().find("の 3 行目："), std::string::npos) << refused.words();
+    EXPECT_EQ(desk.state().planFile, good.string());
+    recorder.told = 0;
+    ASSERT_TRUE(desk.followPlan(true).done());
+    EXPECT_TRUE(has(recorder.told, DeskChange::Plan));
+    runShow(2);
+    desk.close(Ending::System);
+
+    for (const bool followed : {true, false}) {
+        SCOPED_TRACE(followed);
+        OperatorDesk again{{dir.path(), state.path(), &wallClock}};
+        ASSERT_TRUE(again.resume().done());
+        EXPECT_EQ(again.state().planFile, good.string());
+        EXPECT_EQ(again.followsPlan(), followed);
+        if (followed) {
+            // The plan decides what runs now; the show of the last run waits for it.
+            EXPECT_FALSE(again.state().showRunning);
+            ASSERT_TRUE(again.followPlan(false).done());
+        }
+        again.close(Ending::System);
+    }
 }
 
 } // namespace

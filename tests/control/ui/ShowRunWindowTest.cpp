@@ -3,19 +3,26 @@
 #include "FakeMessageBoxes.h"
 #include "OperatorDesk.h"
 #include "RunController.h"
+#include "ShowFile.h"
 #include "ShowList.h"
+#include "TestRows.h"
 #include "VirtualClock.h"
 #include "VirtualWallClock.h"
 #include "WorkingFolder.h"
 #include "frmLMControl.h"
+#include "frmPlan.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QtTest>
+#include <fstream>
 #include <memory>
 
 namespace lm::test {
@@ -259,6 +266,64 @@ private slots:
                      later == 0 ? sent : std::optional<UrgentMessage>());
             QVERIFY(m_window->desk().chain().isShowRunning() == (later != 0));
         }
+    }
+
+    // "予定" > "予定に従う": the plan file is read as the item is ticked, its show runs with no
+    // box, and the corner line says what the plan did and what holds.
+    void thePlanIsFollowedFromItsMenuAndSaysSoInTheCorner() {
+        auto* follow = control<QAction>("mnuPlanFollow");
+        auto* line = control<QLabel>("lblPlan");
+        follow->trigger();
+        QCOMPARE(m_boxes.shown.size(), std::size_t{1});
+        QCOMPARE(m_boxes.shown[0].title, std::string("週の予定"));
+        QVERIFY(!follow->isChecked());
+        QVERIFY(line->isHidden());
+
+        ItemTable show;
+        show.append(textRow("朝のお知らせ"));
+        show.append(textRow("本日の催し"));
+        QCOMPARE(showFile::write(m_work->path() / "a.txt", show), WriteStatus::Ok);
+        std::ofstream(m_work->path() / "plan.txt")
+            << "lmsign-plan 1\n[otherwise]\nshow = a.txt\nspeed = 速く\n";
+        follow->trigger();
+        QVERIFY(follow->isChecked());
+        m_clock->advance(10);
+        QCOMPARE(m_window->desk().list().count(), 2);
+        QVERIFY(m_window->desk().chain().isShowRunning());
+        QCOMPARE(combo("ComboTSpeed")->currentText(), QStringLiteral("速く"));
+        QVERIFY(!line->isHidden());
+        QVERIFY2(line->toolTip().startsWith(QStringLiteral("予定：「a.txt」を表示中")),
+                 qPrintable(line->toolTip()));
+
+        // Beside an urgent message's line the plan's line leaves every menu its room.
+        UrgentMessage message;
+        message.text = "地震です";
+        QVERIFY(m_window->desk().say(message, 0).done());
+        QMenuBar* bar = m_window->menuBar();
+        QAction* lastMenu = control<QMenu>("mnuPlan0")->menuAction();
+        QVERIFY(!control<QLabel>("lblUrgent")->isHidden());
+        QVERIFY2(bar->cornerWidget(Qt::TopRightCorner)->geometry().left() >
+                     bar->actionGeometry(lastMenu).right(),
+                 qPrintable(line->text()));
+        QVERIFY(m_window->desk().endUrgent().done());
+
+        click("cmdStop");
+        QVERIFY2(line->toolTip().startsWith(QStringLiteral("手動で変更中")),
+                 qPrintable(line->toolTip()));
+        m_clock->advance(5000);
+        QVERIFY(!m_window->desk().chain().isShowRunning());
+
+        // The dialog edits the plan that is followed; its save reaches the desk.
+        control<QAction>("mnuPlan")->trigger();
+        auto* dialog = m_window->findChild<frmPlan*>(QStringLiteral("frmPlan"));
+        QVERIFY(dialog != nullptr && dialog->isVisible());
+        QVERIFY(dialog->plan() == m_window->desk().state().plan);
+        QVERIFY(dialog->cmdPlanSave_Click());
+
+        follow->trigger();
+        QVERIFY(!m_window->desk().state().followPlan);
+        QVERIFY(line->isHidden());
+        QCOMPARE(m_boxes.shown.size(), std::size_t{1});
     }
 
     // The marks of a cell beside its state: a clock that a neighbour on another computer cannot

@@ -340,16 +340,25 @@ private slots:
     void theMenusHoldTheirItemsAndSeparators() {
         start();
         const QList<QAction*> bar = m_window->menuBar()->actions();
-        QCOMPARE(bar.size(), 3);
+        QCOMPARE(bar.size(), 4);
         QCOMPARE(bar[0]->text(), QStringLiteral("ファイル"));
         QCOMPARE(bar[1]->text(), QStringLiteral("終了"));
-        // The urgent message's menu comes after the two of old, which stay where they were.
+        // The urgent message's menu and the plan's come after the two of old, which stay where
+        // they were.
         QCOMPARE(bar[2]->text(), QStringLiteral("緊急表示"));
+        QCOMPARE(bar[3]->text(), QStringLiteral("予定"));
         const QList<QAction*> urgent = control<QMenu>("mnuUrgent")->actions();
         QCOMPARE(urgent.size(), 2);
         QCOMPARE(urgent[0]->objectName(), QStringLiteral("mnuUrgentSay"));
         QCOMPARE(urgent[1]->objectName(), QStringLiteral("mnuUrgentEnd"));
         QVERIFY(!urgent[1]->isEnabled());
+        const QList<QAction*> plan = control<QMenu>("mnuPlan0")->actions();
+        QCOMPARE(plan.size(), 2);
+        QCOMPARE(plan[0]->objectName(), QStringLiteral("mnuPlan"));
+        QCOMPARE(plan[0]->text(), QStringLiteral("週の予定..."));
+        QCOMPARE(plan[1]->objectName(), QStringLiteral("mnuPlanFollow"));
+        QCOMPARE(plan[1]->text(), QStringLiteral("予定に従う"));
+        QVERIFY(plan[1]->isCheckable() && !plan[1]->isChecked());
 
         const QList<QAction*> file = control<QMenu>("mnuFile")->actions();
         QCOMPARE(file.size(), 3);
