@@ -120,10 +120,11 @@ TEST_F(DeskShowFileTest, AFileThatCannotBeReadKeepsTheOldListAndIsReported) {
     EXPECT_EQ(refused.code, DeskOutcome::Code::Unreadable);
     EXPECT_EQ(table.count(), 5);
     EXPECT_EQ(list.lines().size(), 5U);
-    EXPECT_EQ(refused.messages, (std::vector<DeskMessage>{
-                                    {"ファイル「" + (shows / "missing.txt").string() +
-                                         "」を読み込めませんでした。表示のリストは変わっていません。",
-                                     "注意！！"}}));
+    EXPECT_EQ(
+        refused.messages,
+        (std::vector<DeskMessage>{{"ファイル「" + (shows / "missing.txt").string() +
+                                       "」を読み込めませんでした。表示のリストは変わっていません。",
+                                   "注意！！"}}));
 }
 
 TEST_F(DeskShowFileTest, MoreThan101ItemsLoadsTheFirst101AndSaysSo) {
@@ -136,9 +137,10 @@ TEST_F(DeskShowFileTest, MoreThan101ItemsLoadsTheFirst101AndSaysSo) {
     EXPECT_EQ(table.count(), 101);
     EXPECT_EQ(table.row(100)[ItemTable::textField], "new100");
     ASSERT_EQ(loaded.messages.size(), 1U);
-    EXPECT_EQ(loaded.messages[0].text, "ファイル「" + (shows / "big.txt").string() +
-                                       "」には101項目を超える表示があります。最初の101項目だけを"
-                                       "読み込み、残りは読み込んでいません。");
+    EXPECT_EQ(loaded.messages[0].text,
+              "ファイル「" + (shows / "big.txt").string() +
+                  "」には101項目を超える表示があります。最初の101項目だけを"
+                  "読み込み、残りは読み込んでいません。");
 }
 
 TEST_F(DeskShowFileTest, SaveAppliesTheExtensionRuleAndStoresTheName) {
@@ -192,13 +194,14 @@ TEST_F(DeskShowFileTest, AFailedSaveKeepsTheOldFileAndIsReported) {
     refused = save("show.txt", "OK", shows / "nowhere");
     EXPECT_EQ(refused.code, DeskOutcome::Code::Unwritable);
     ASSERT_EQ(refused.messages.size(), 1U);
-    EXPECT_EQ(refused.messages[0].text, "ファイル「" + (shows / "nowhere" / "show.txt").string() +
-                                       "」に保存できませんでした。フォルダーと名前を確かめて下さ"
-                                       "い。前からあるファイルは変わっていません。");
+    EXPECT_EQ(refused.messages[0].text,
+              "ファイル「" + (shows / "nowhere" / "show.txt").string() +
+                  "」に保存できませんでした。フォルダーと名前を確かめて下さ"
+                  "い。前からあるファイルは変わっていません。");
 }
 
 class DeskShowFileBothCommands : public DeskShowFileTest,
-                                     public ::testing::WithParamInterface<bool> {
+                                 public ::testing::WithParamInterface<bool> {
 protected:
     DeskOutcome run(const std::string& name, const std::string& result = "OK") {
         return GetParam() ? load(name, result) : save(name, result);
