@@ -347,11 +347,8 @@ int runWithoutWindow(const lm::ControlOptions& options, lm::ControlInstance& ins
 
 // Claims the Exchange folder for this program, or hands the command line to the one that has
 // it; then runs with or without the window.
-int run(const lm::ControlOptions& options, const QApplication* app) {
-    std::unique_ptr<lm::WallClock> clock;
-    if (!rehearsalClock(clock)) {
-        return 2;
-    }
+int run(const lm::ControlOptions& options, const QApplication* app,
+        const lm::WallClock* clock) {
     if (!canConvertShiftJis()) {
         return 1;
     }
@@ -364,8 +361,8 @@ int run(const lm::ControlOptions& options, const QApplication* app) {
     if (!folderIsFree(workDir)) {
         return 1;
     }
-    return app != nullptr ? runWithWindow(*app, options, instance, workDir, clock.get())
-                          : runWithoutWindow(options, instance, workDir, clock.get());
+    return app != nullptr ? runWithWindow(*app, options, instance, workDir, clock)
+                          : runWithoutWindow(options, instance, workDir, clock);
 }
 
 } // namespace
@@ -395,12 +392,16 @@ int main(int argc, char* argv[]) {
             return lm::runWebCommand(options.web());
         }
     }
+    std::unique_ptr<lm::WallClock> clock;
+    if (!rehearsalClock(clock)) {
+        return 2;
+    }
     if (options.noWindow()) {
         const QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("LMControl"));
-        return run(options, nullptr);
+        return run(options, nullptr, clock.get());
     }
     const QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("LMControl"));
-    return run(options, &app);
+    return run(options, &app, clock.get());
 }
