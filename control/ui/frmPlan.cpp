@@ -76,127 +76,11 @@ frmPlan::frmPlan(std::filesystem::path planPath, MessageBoxes& boxes, QWidget* p
 }
 
 void frmPlan::buildControls() {
-    lblPlanFile = named<QLabel>("lblPlanFile", this);
-    grdPlanWeek = named<PlanWeekGrid>("grdPlanWeek", this);
-    lstPlanDated = named<QListWidget>("lstPlanDated", this);
-    lstPlanDated->setMaximumHeight(120);
-    cmdPlanOtherwise = named<QPushButton>("cmdPlanOtherwise", this);
-    cmdPlanOtherwise->setStyleSheet(QStringLiteral("text-align: left; padding: 4px"));
-
-    auto* left = new QVBoxLayout;
-    left->addWidget(lblPlanFile);
-    left->addWidget(named<QLabel>("lblPlanWeek", QStringLiteral("毎週の予定"), this));
-    left->addWidget(grdPlanWeek, 1);
-    left->addWidget(named<QLabel>(
-        "lblPlanDated", QStringLiteral("日付の予定（その時刻には毎週の予定より先）"), this));
-    left->addWidget(lstPlanDated);
-    left->addWidget(cmdPlanOtherwise);
-
+    QVBoxLayout* left = buildLists();
     auto* entry = named<QGroupBox>("fraPlanEntry", QStringLiteral("予定の内容"), this);
     auto* form = new QFormLayout(entry);
-    optPlanWeekly = named<QRadioButton>("optPlanWeekly", QStringLiteral("毎週"), entry);
-    optPlanDated = named<QRadioButton>("optPlanDated", QStringLiteral("日付"), entry);
-    optPlanOtherwise =
-        named<QRadioButton>("optPlanOtherwise", QStringLiteral("予定がないとき"), entry);
-    auto* kinds = new QButtonGroup(entry);
-    kinds->setObjectName(QStringLiteral("grpPlanKind"));
-    auto* kindRow = new QHBoxLayout;
-    for (QRadioButton* option : {optPlanWeekly, optPlanDated, optPlanOtherwise}) {
-        kinds->addButton(option);
-        kindRow->addWidget(option);
-        connect(option, &QRadioButton::toggled, this, [this] { showKind(kindInFields()); });
-    }
-    form->addRow(named<QLabel>("lblPlanKind", QStringLiteral("種類"), entry), kindRow);
-
-    auto* dayRow = new QHBoxLayout;
-    for (std::size_t day = 0; day < chkPlanDay.size(); ++day) {
-        chkPlanDay[day] = new QCheckBox(qs(planWords::dayNames[day]), entry);
-        chkPlanDay[day]->setObjectName(QStringLiteral("chkPlanDay%1").arg(day));
-        dayRow->addWidget(chkPlanDay[day]);
-    }
-    form->addRow(named<QLabel>("lblPlanDays", QStringLiteral("曜日"), entry), dayRow);
-
-    dtpPlanFirst = named<QDateEdit>("dtpPlanFirst", QDate::currentDate(), entry);
-    dtpPlanLast = named<QDateEdit>("dtpPlanLast", QDate::currentDate(), entry);
-    auto* dateRow = new QHBoxLayout;
-    for (QDateEdit* date : {dtpPlanFirst, dtpPlanLast}) {
-        date->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-        date->setCalendarPopup(true);
-        date->setDateRange(QDate(2000, 1, 1), QDate(2099, 12, 31));
-    }
-    dateRow->addWidget(dtpPlanFirst);
-    dateRow->addWidget(named<QLabel>("lblPlanDateTo", QStringLiteral("〜"), entry));
-    dateRow->addWidget(dtpPlanLast);
-    dateRow->addStretch();
-    form->addRow(named<QLabel>("lblPlanDates", QStringLiteral("日付"), entry), dateRow);
-
-    chkPlanAllDay = named<QCheckBox>("chkPlanAllDay", QStringLiteral("終日"), entry);
-    tmPlanFrom = named<QTimeEdit>("tmPlanFrom", entry);
-    tmPlanTo = named<QTimeEdit>("tmPlanTo", entry);
-    auto* timeRow = new QHBoxLayout;
-    timeRow->addWidget(chkPlanAllDay);
-    for (QTimeEdit* time : {tmPlanFrom, tmPlanTo}) {
-        time->setDisplayFormat(QStringLiteral("HH:mm"));
-    }
-    timeRow->addWidget(tmPlanFrom);
-    timeRow->addWidget(named<QLabel>("lblPlanTimeTo", QStringLiteral("〜"), entry));
-    timeRow->addWidget(tmPlanTo);
-    timeRow->addStretch();
-    connect(chkPlanAllDay, &QCheckBox::toggled, this, [this] { showKind(kindInFields()); });
-    form->addRow(named<QLabel>("lblPlanTime", QStringLiteral("時刻"), entry), timeRow);
-    form->addRow(QString(), named<QLabel>("lblPlanTimeNote",
-                                          QStringLiteral("終わりが始まりより前なら翌日まで。\n"
-                                                         "ない時刻は切り替わりから、二度ある時刻は"
-                                                         "一度目から。"),
-                                          entry));
-
-    optPlanBlank = named<QRadioButton>("optPlanBlank", QStringLiteral("表示を止める"), entry);
-    optPlanShow = named<QRadioButton>("optPlanShow", QStringLiteral("ショーを表示する"), entry);
-    auto* runs = new QButtonGroup(entry);
-    runs->setObjectName(QStringLiteral("grpPlanRun"));
-    auto* runRow = new QHBoxLayout;
-    for (QRadioButton* option : {optPlanShow, optPlanBlank}) {
-        runs->addButton(option);
-        runRow->addWidget(option);
-        connect(option, &QRadioButton::toggled, this, [this] { showKind(kindInFields()); });
-    }
-    form->addRow(named<QLabel>("lblPlanRun", QStringLiteral("表示"), entry), runRow);
-
-    ComboPlanShow = named<QComboBox>("ComboPlanShow", entry);
-    ComboPlanShow->setEditable(true);
-    ComboPlanShow->setMinimumWidth(240);
-    std::vector<QString> shows;
-    std::error_code error;
-    for (const auto& file : std::filesystem::directory_iterator(m_planPath.parent_path(), error)) {
-        if (file.path().extension() == ".txt" && file.path() != m_planPath) {
-            shows.push_back(QString::fromStdString(file.path().filename().string()));
-        }
-    }
-    std::sort(shows.begin(), shows.end());
-    for (const QString& show : shows) {
-        ComboPlanShow->addItem(show);
-    }
-    form->addRow(named<QLabel>("lblPlanShow", QStringLiteral("ショーのファイル"), entry),
-                 ComboPlanShow);
-    ComboPlanMove = named<QComboBox>("ComboPlanMove", entry);
-    for (const std::string_view word : vocabulary::movementWords) {
-        ComboPlanMove->addItem(qs(word));
-    }
-    form->addRow(named<QLabel>("lblPlanMove", QStringLiteral("画像の移動"), entry), ComboPlanMove);
-    ComboPlanSpeed = named<QComboBox>("ComboPlanSpeed", entry);
-    for (const std::string_view word : vocabulary::speedWords) {
-        ComboPlanSpeed->addItem(qs(word));
-    }
-    form->addRow(named<QLabel>("lblPlanSpeed", QStringLiteral("表示の速さ"), entry),
-                 ComboPlanSpeed);
-    ComboPlanNum = named<QComboBox>("ComboPlanNum", entry);
-    for (int count = 1; count <= vocabulary::maxDisplays; ++count) {
-        ComboPlanNum->addItem(QString::number(count));
-    }
-    form->addRow(named<QLabel>("lblPlanNum", QStringLiteral("表示の数"), entry), ComboPlanNum);
-    chkPlanRepeat = named<QCheckBox>("chkPlanRepeat", QStringLiteral("繰り返して表示する"), entry);
-    form->addRow(QString(), chkPlanRepeat);
-
+    buildWhenRows(*form, entry);
+    buildRunRows(*form, entry);
     cmdPlanAdd = named<QPushButton>("cmdPlanAdd", QStringLiteral("追加"), entry);
     cmdPlanChange = named<QPushButton>("cmdPlanChange", QStringLiteral("変更"), entry);
     cmdPlanDelete = named<QPushButton>("cmdPlanDelete", QStringLiteral("削除"), entry);
@@ -223,6 +107,142 @@ void frmPlan::buildControls() {
     layout->addLayout(columns, 1);
     layout->addLayout(bottom);
 
+    wireControls();
+}
+
+QVBoxLayout* frmPlan::buildLists() {
+    lblPlanFile = named<QLabel>("lblPlanFile", this);
+    grdPlanWeek = named<PlanWeekGrid>("grdPlanWeek", this);
+    lstPlanDated = named<QListWidget>("lstPlanDated", this);
+    lstPlanDated->setMaximumHeight(120);
+    cmdPlanOtherwise = named<QPushButton>("cmdPlanOtherwise", this);
+    cmdPlanOtherwise->setStyleSheet(QStringLiteral("text-align: left; padding: 4px"));
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(lblPlanFile);
+    left->addWidget(named<QLabel>("lblPlanWeek", QStringLiteral("毎週の予定"), this));
+    left->addWidget(grdPlanWeek, 1);
+    left->addWidget(named<QLabel>(
+        "lblPlanDated", QStringLiteral("日付の予定（その時刻には毎週の予定より先）"), this));
+    left->addWidget(lstPlanDated);
+    left->addWidget(cmdPlanOtherwise);
+    return left;
+}
+
+// The entry's kind, days, dates and time.
+void frmPlan::buildWhenRows(QFormLayout& form, QGroupBox* entry) {
+    optPlanWeekly = named<QRadioButton>("optPlanWeekly", QStringLiteral("毎週"), entry);
+    optPlanDated = named<QRadioButton>("optPlanDated", QStringLiteral("日付"), entry);
+    optPlanOtherwise =
+        named<QRadioButton>("optPlanOtherwise", QStringLiteral("予定がないとき"), entry);
+    auto* kinds = new QButtonGroup(entry);
+    kinds->setObjectName(QStringLiteral("grpPlanKind"));
+    auto* kindRow = new QHBoxLayout;
+    for (QRadioButton* option : {optPlanWeekly, optPlanDated, optPlanOtherwise}) {
+        kinds->addButton(option);
+        kindRow->addWidget(option);
+        connect(option, &QRadioButton::toggled, this, [this] { showKind(kindInFields()); });
+    }
+    form.addRow(named<QLabel>("lblPlanKind", QStringLiteral("種類"), entry), kindRow);
+
+    auto* dayRow = new QHBoxLayout;
+    for (std::size_t day = 0; day < chkPlanDay.size(); ++day) {
+        chkPlanDay[day] = new QCheckBox(qs(planWords::dayNames[day]), entry);
+        chkPlanDay[day]->setObjectName(QStringLiteral("chkPlanDay%1").arg(day));
+        dayRow->addWidget(chkPlanDay[day]);
+    }
+    form.addRow(named<QLabel>("lblPlanDays", QStringLiteral("曜日"), entry), dayRow);
+
+    dtpPlanFirst = named<QDateEdit>("dtpPlanFirst", QDate::currentDate(), entry);
+    dtpPlanLast = named<QDateEdit>("dtpPlanLast", QDate::currentDate(), entry);
+    auto* dateRow = new QHBoxLayout;
+    for (QDateEdit* date : {dtpPlanFirst, dtpPlanLast}) {
+        date->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
+        date->setCalendarPopup(true);
+        date->setDateRange(QDate(2000, 1, 1), QDate(2099, 12, 31));
+    }
+    dateRow->addWidget(dtpPlanFirst);
+    dateRow->addWidget(named<QLabel>("lblPlanDateTo", QStringLiteral("〜"), entry));
+    dateRow->addWidget(dtpPlanLast);
+    dateRow->addStretch();
+    form.addRow(named<QLabel>("lblPlanDates", QStringLiteral("日付"), entry), dateRow);
+
+    chkPlanAllDay = named<QCheckBox>("chkPlanAllDay", QStringLiteral("終日"), entry);
+    tmPlanFrom = named<QTimeEdit>("tmPlanFrom", entry);
+    tmPlanTo = named<QTimeEdit>("tmPlanTo", entry);
+    auto* timeRow = new QHBoxLayout;
+    timeRow->addWidget(chkPlanAllDay);
+    for (QTimeEdit* time : {tmPlanFrom, tmPlanTo}) {
+        time->setDisplayFormat(QStringLiteral("HH:mm"));
+    }
+    timeRow->addWidget(tmPlanFrom);
+    timeRow->addWidget(named<QLabel>("lblPlanTimeTo", QStringLiteral("〜"), entry));
+    timeRow->addWidget(tmPlanTo);
+    timeRow->addStretch();
+    connect(chkPlanAllDay, &QCheckBox::toggled, this, [this] { showKind(kindInFields()); });
+    form.addRow(named<QLabel>("lblPlanTime", QStringLiteral("時刻"), entry), timeRow);
+    form.addRow(QString(), named<QLabel>("lblPlanTimeNote",
+                                         QStringLiteral("終わりが始まりより前なら翌日まで。\n"
+                                                        "ない時刻は切り替わりから、二度ある時刻は"
+                                                        "一度目から。"),
+                                         entry));
+}
+
+// What the entry runs: blank, or a show file with its settings.
+void frmPlan::buildRunRows(QFormLayout& form, QGroupBox* entry) {
+    optPlanBlank = named<QRadioButton>("optPlanBlank", QStringLiteral("表示を止める"), entry);
+    optPlanShow = named<QRadioButton>("optPlanShow", QStringLiteral("ショーを表示する"), entry);
+    auto* runs = new QButtonGroup(entry);
+    runs->setObjectName(QStringLiteral("grpPlanRun"));
+    auto* runRow = new QHBoxLayout;
+    for (QRadioButton* option : {optPlanShow, optPlanBlank}) {
+        runs->addButton(option);
+        runRow->addWidget(option);
+        connect(option, &QRadioButton::toggled, this, [this] { showKind(kindInFields()); });
+    }
+    form.addRow(named<QLabel>("lblPlanRun", QStringLiteral("表示"), entry), runRow);
+
+    ComboPlanShow = named<QComboBox>("ComboPlanShow", entry);
+    ComboPlanShow->setEditable(true);
+    ComboPlanShow->setMinimumWidth(240);
+    for (const QString& show : showFiles()) {
+        ComboPlanShow->addItem(show);
+    }
+    form.addRow(named<QLabel>("lblPlanShow", QStringLiteral("ショーのファイル"), entry),
+                ComboPlanShow);
+    ComboPlanMove = named<QComboBox>("ComboPlanMove", entry);
+    for (const std::string_view word : vocabulary::movementWords) {
+        ComboPlanMove->addItem(qs(word));
+    }
+    form.addRow(named<QLabel>("lblPlanMove", QStringLiteral("画像の移動"), entry), ComboPlanMove);
+    ComboPlanSpeed = named<QComboBox>("ComboPlanSpeed", entry);
+    for (const std::string_view word : vocabulary::speedWords) {
+        ComboPlanSpeed->addItem(qs(word));
+    }
+    form.addRow(named<QLabel>("lblPlanSpeed", QStringLiteral("表示の速さ"), entry), ComboPlanSpeed);
+    ComboPlanNum = named<QComboBox>("ComboPlanNum", entry);
+    for (int count = 1; count <= vocabulary::maxDisplays; ++count) {
+        ComboPlanNum->addItem(QString::number(count));
+    }
+    form.addRow(named<QLabel>("lblPlanNum", QStringLiteral("表示の数"), entry), ComboPlanNum);
+    chkPlanRepeat = named<QCheckBox>("chkPlanRepeat", QStringLiteral("繰り返して表示する"), entry);
+    form.addRow(QString(), chkPlanRepeat);
+}
+
+// The show files beside the plan file, for the entry's list of shows.
+std::vector<QString> frmPlan::showFiles() const {
+    std::vector<QString> shows;
+    std::error_code error;
+    for (const auto& file : std::filesystem::directory_iterator(m_planPath.parent_path(), error)) {
+        if (file.path().extension() == ".txt" && file.path() != m_planPath) {
+            shows.push_back(QString::fromStdString(file.path().filename().string()));
+        }
+    }
+    std::sort(shows.begin(), shows.end());
+    return shows;
+}
+
+void frmPlan::wireControls() {
     connect(grdPlanWeek, &PlanWeekGrid::entryClicked, this, &frmPlan::grdPlanWeek_Click);
     connect(lstPlanDated, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { lstPlanDated_Click(lstPlanDated->row(item)); });

@@ -8,15 +8,19 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QFormLayout;
+class QGroupBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QTimeEdit;
+class QVBoxLayout;
 
 namespace lm {
 
@@ -61,6 +65,11 @@ private:
     };
 
     void buildControls();
+    QVBoxLayout* buildLists();
+    void buildWhenRows(QFormLayout& form, QGroupBox* entry);
+    void buildRunRows(QFormLayout& form, QGroupBox* entry);
+    std::vector<QString> showFiles() const;
+    void wireControls();
     void refresh();
     void choose(Chosen chosen);
     Kind kindInFields() const;
