@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace lm {
 
@@ -43,6 +44,16 @@ public:
                                Clock::time_point now);
     void close(const std::string& cookie);
     std::size_t size() const { return m_sessions.size(); }
+
+    // The open sessions as the text of a file kept between runs of the program, so that a
+    // browser stays logged in across a restart: one line per session with the SHA-256 of its
+    // cookie (never the cookie), its times on the wall clock, its address and the hash of the
+    // password it logged in with.
+    std::string saved(Clock::time_point now, std::chrono::system_clock::time_point wallNow) const;
+    // Takes the sessions of saved() back, beside those open; a line that cannot be read is
+    // passed over, and a session that has expired since is dropped.
+    void restore(std::string_view text, Clock::time_point now,
+                 std::chrono::system_clock::time_point wallNow);
 
 private:
     struct Entry {

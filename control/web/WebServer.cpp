@@ -5,6 +5,7 @@
 #include "JsonBody.h"
 #include "LoginThrottle.h"
 #include "PasswordHash.h"
+#include "PrivateFiles.h"
 #include "Secrets.h"
 #include "SessionStore.h"
 #include "TlsConnections.h"
@@ -189,6 +190,37 @@ struct WebServer::Core {
         rules.push_back({"POST", std::regex(logoutPath), RequestBody::None, Access::LoggedIn});
         rules.push_back({"GET", std::regex(sessionPath), RequestBody::None, Access::LoggedIn});
         rules.push_back({"GET", std::regex(eventsPath), RequestBody::None, Access::LoggedIn});
+        restoreSessions();
+    }
+
+    // The sessions are kept between runs, so that a browser stays logged in across a restart of
+    // the program: saved at each log-in and log-out, after use at most once a minute (what an
+    // idle limit of minutes needs), and when the server stops.
+    std::filesystem::path sessionsFile() const {
+        return services.settings ? services.settings->folder() / "sessions"
+                                 : std::filesystem::path();
+    }
+    void restoreSessions() {
+        std::string why;
+        const std::filesystem::path file = sessionsFile();
+        if (const std::optional<std::string> text =
+                file.empty() ? std::nullopt : privateFiles::read(file, why)) {
+            sessions.restore(*text, Clock::now(), std::chrono::system_clock::now());
+        }
+    }
+    // With the mutex held.
+    void saveSessions(bool whenDue) {
+        const Clock::time_point now = Clock::now();
+        const std::filesystem::path file = sessionsFile();
+        if (file.empty() || (whenDue && now - sessionsSavedAt < std::chrono::minutes(1))) {
+            return;
+        }
+        sessionsSavedAt = now;
+        std::string why;
+        if (!privateFiles::write(file, sessions.saved(now, std::chrono::system_clock::now()),
+                                 why)) {
+            std::fprintf(stderr, "LMControl: the web sessions are not kept: %s\n", why.c_str());
+        }
     }
 
     WebRoutes routes;
@@ -199,6 +231,7 @@ struct WebServer::Core {
 
     std::mutex mutex; // sessions and throttle
     SessionStore sessions;
+    Clock::time_point sessionsSavedAt{};
     LoginThrottle throttle;
 };
 
@@ -572,6 +605,7 @@ WebServer::Run::authenticate(const httplib::Request& request) {
     const std::lock_guard lock(m_core->mutex);
     const std::optional<SessionStore::Session> session =
         m_core->sessions.use(cookie, settings->passwordHash, Clock::now());
+    m_core->saveSessions(true);
     if (!session) {
         return std::nullopt;
     }
@@ -674,6 +708,7 @@ void WebServer::Run::login(const httplib::Request& request, httplib::Response& r
         m_core->throttle.succeeded(address);
         const SessionStore::Opened opened =
             m_core->sessions.open(address, settings->passwordHash, Clock::now());
+        m_core->saveSessions(false);
         who = "session " + opened.session.label;
         what = "log-in";
         response.set_header("Set-Cookie", cookieText(opened.cookie, false));
@@ -696,6 +731,7 @@ void WebServer::Run::logout(const httplib::Request& request, httplib::Response& 
     if (!caller->cookie.empty()) {
         const std::lock_guard lock(m_core->mutex);
         m_core->sessions.close(caller->cookie);
+        m_core->saveSessions(false);
     }
     response.set_header("Set-Cookie", cookieText("", true));
     response.status = 204;
@@ -793,6 +829,8 @@ void WebServer::stop() {
     run->halt();
     m_core->hub.close();
     run->finish();
+    const std::lock_guard lock(m_core->mutex);
+    m_core->saveSessions(false);
 }
 
 int WebServer::port() const {

@@ -111,6 +111,44 @@ TEST(WebSessionStoreTest, PastTheCapTheIdlestGoes) {
     EXPECT_TRUE(sessions.use(third.cookie, "h", start + 3min));
 }
 
+TEST(WebSessionStoreTest, SessionsOutliveARestartWithTheirTimesAndNothingElse) {
+    // The first run's steady clock began long before the second run's: only the wall clock
+    // joins the two runs.
+    const std::chrono::system_clock::time_point wall{std::chrono::hours(490000)};
+    SessionStore before(SessionStore::Rules{30min, 24h, 10});
+    const auto fresh = before.open("10.0.0.1", "hash", start);
+    const auto idle = before.open("10.0.0.2", "hash", start);
+    const auto old = before.open("10.0.0.3", "hash", start - 23h);
+    ASSERT_TRUE(before.use(fresh.cookie, "hash", start + 20min));
+    for (Clock::time_point at = start - 23h + 20min; at <= start + 20min; at += 20min) {
+        ASSERT_TRUE(before.use(old.cookie, "hash", at));
+    }
+    const std::string text = before.saved(start + 20min, wall);
+    EXPECT_EQ(text.find(fresh.cookie), std::string::npos) << "only the cookies' hashes";
+
+    // Restarted 5 minutes later (wall clock), on a steady clock that reads far less.
+    const Clock::time_point later{std::chrono::minutes(3)};
+    SessionStore after(SessionStore::Rules{30min, 24h, 10});
+    after.restore("spoilt line\n" + text + "0123 1 2 a h\n", later, wall + 5min);
+    EXPECT_EQ(after.size(), 3U) << "lines that cannot be read are passed over";
+    // fresh was used 5 minutes ago: it lives 25 more; idle was used 25 minutes ago.
+    EXPECT_FALSE(after.use(idle.cookie, "hash", later + 5min));
+    const auto usedFresh = after.use(fresh.cookie, "hash", later + 24min);
+    ASSERT_TRUE(usedFresh);
+    EXPECT_EQ(usedFresh->address, "10.0.0.1");
+    EXPECT_EQ(usedFresh->label, fresh.session.label);
+    // old was opened 23 h 25 min before the restart: a day ends it, however much it is used.
+    EXPECT_TRUE(after.use(old.cookie, "hash", later + 20min));
+    EXPECT_FALSE(after.use(old.cookie, "hash", later + 35min));
+    EXPECT_FALSE(after.use(fresh.cookie, "new hash", later + 25min)) << "the password changed";
+
+    // A clock set back since the save: the times count as now, never as the future.
+    SessionStore setBack(SessionStore::Rules{30min, 24h, 10});
+    setBack.restore(text, later, wall - 2h);
+    EXPECT_TRUE(setBack.use(fresh.cookie, "hash", later + 29min));
+    EXPECT_FALSE(setBack.use(fresh.cookie, "hash", later + 59min));
+}
+
 TEST(WebChangeLogTest, OneJsonLineEachAtMode0600) {
     test::TempDir dir;
     WebChangeLog log(dir.path() / "state" / "web-changes.log");

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace lm {
@@ -251,6 +252,36 @@ TEST(WebLoginTest, SessionCookieIsGuardedAndEndsWithLogOutOrANewPassword) {
         server.command(WebCommandLine::Command::Password, {}, "another password\n").empty());
     EXPECT_EQ(client.http().Get("/api/session", second)->status, 401);
     EXPECT_EQ(logIn(client.http(), "another password")->status, 200);
+}
+
+TEST(WebLoginTest, ABrowserStaysLoggedInAcrossARestartOfTheProgram) {
+    TestServer server(true);
+    httplib::Client client("127.0.0.1", server.port());
+    const auto kept = logIn(client, TestServer::password);
+    const auto ended = logIn(client, TestServer::password);
+    ASSERT_TRUE(kept && ended);
+    const httplib::Headers keptCookie{{"Cookie", cookiePair(kept)}};
+    const httplib::Headers endedCookie{{"Cookie", cookiePair(ended)}};
+    ASSERT_EQ(client.Post("/api/logout", endedCookie, "", "application/json")->status, 204);
+    server.server.stop();
+    struct stat saved {};
+    ASSERT_EQ(::stat((server.places.configFolder / "sessions").c_str(), &saved), 0);
+    EXPECT_EQ(saved.st_mode & 0777U, 0600U);
+
+    // The program again, on the same folders.
+    WebServer again(WebRoutes{},
+                    WebServer::Services{server.store, server.log, server.desk.poster()});
+    WebSettings settings = *server.store->current();
+    settings.address = "127.0.0.1";
+    settings.plainHttp = true;
+    WebServer::Options options = WebServer::Options::from(settings, {});
+    options.port = 0;
+    std::string why;
+    ASSERT_TRUE(again.start(options, why)) << why;
+    httplib::Client browser("127.0.0.1", again.port());
+    EXPECT_EQ(browser.Get("/api/session", keptCookie)->status, 200);
+    EXPECT_EQ(browser.Get("/api/session", endedCookie)->status, 401) << "logged out stays out";
+    again.stop();
 }
 
 TEST(WebLoginTest, EveryChangeAndLogInIsLoggedWithWhoAndWhere) {
