@@ -61,6 +61,13 @@ void frmWeb::buildServing() {
     txtWebShowFolder = named<QLineEdit>(frame, "txtWebShowFolder");
     txtWebShowFolder->setPlaceholderText(QStringLiteral("空欄：作業フォルダー"));
     txtWebShowFolder->setMinimumWidth(360);
+    txtWebAddress = named<QLineEdit>(frame, "txtWebAddress");
+    txtWebAddress->setPlaceholderText(
+        QStringLiteral("0.0.0.0：このコンピュータのすべてのアドレス"));
+    txtWebCertificate = named<QLineEdit>(frame, "txtWebCertificate");
+    txtWebCertificate->setPlaceholderText(QStringLiteral("空欄：自己署名の証明書"));
+    txtWebKey = named<QLineEdit>(frame, "txtWebKey");
+    txtWebKey->setPlaceholderText(QStringLiteral("空欄：自己署名の証明書の鍵"));
     cmdWebApply = named<QPushButton>(frame, "cmdWebApply", QStringLiteral("設定する"));
     cmdWebApply->setAutoDefault(false);
     lblWebState = named<QLabel>(frame, "lblWebState");
@@ -69,9 +76,12 @@ void frmWeb::buildServing() {
     lblWebFingerprint->setFont(JapaneseFont::gothic(9));
     auto* form = new QFormLayout(frame);
     form->addRow(chkWebOn);
+    form->addRow(QStringLiteral("アドレス"), txtWebAddress);
     form->addRow(QStringLiteral("ポート"), spnWebPort);
     form->addRow(chkWebHttp);
     form->addRow(QStringLiteral("データファイルのフォルダー"), txtWebShowFolder);
+    form->addRow(QStringLiteral("証明書（PEM）"), txtWebCertificate);
+    form->addRow(QStringLiteral("秘密鍵（PEM）"), txtWebKey);
     form->addRow(cmdWebApply);
     form->addRow(QStringLiteral("状態"), lblWebState);
     form->addRow(QStringLiteral("証明書の SHA-256"), lblWebFingerprint);
@@ -123,6 +133,9 @@ void frmWeb::showSettings() {
     spnWebPort->setValue(settings.port);
     chkWebHttp->setChecked(settings.plainHttp);
     txtWebShowFolder->setText(QString::fromStdString(settings.showFolder));
+    txtWebAddress->setText(QString::fromStdString(settings.address));
+    txtWebCertificate->setText(QString::fromStdString(settings.certificateFile));
+    txtWebKey->setText(QString::fromStdString(settings.privateKeyFile));
     const QString scheme = settings.plainHttp ? QStringLiteral("http") : QStringLiteral("https");
     lblWebState->setText(
         m_web.running() ? QStringLiteral("動作中（%1、ポート %2）").arg(scheme).arg(m_web.port())
@@ -154,6 +167,9 @@ void frmWeb::cmdWebApply_Click() {
     serving.port = spnWebPort->value();
     serving.plainHttp = chkWebHttp->isChecked();
     serving.showFolder = txtWebShowFolder->text().trimmed().toStdString();
+    serving.address = txtWebAddress->text().trimmed().toStdString();
+    serving.certificateFile = txtWebCertificate->text().trimmed().toStdString();
+    serving.privateKeyFile = txtWebKey->text().trimmed().toStdString();
     std::string why;
     if (!webSettingsEdits::setServing(*m_web.store(), serving, why)) {
         say(QStringLiteral("設定できません：%1").arg(QString::fromStdString(why)));

@@ -40,6 +40,9 @@ private:
     QSpinBox* spnWebPort = nullptr;
     QCheckBox* chkWebHttp = nullptr;
     QLineEdit* txtWebShowFolder = nullptr;
+    QLineEdit* txtWebAddress = nullptr;
+    QLineEdit* txtWebCertificate = nullptr;
+    QLineEdit* txtWebKey = nullptr;
     QPushButton* cmdWebApply = nullptr;
     QLabel* lblWebState = nullptr;
     QLabel* lblWebFingerprint = nullptr;

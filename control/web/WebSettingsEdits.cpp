@@ -5,6 +5,8 @@
 #include "WebChangeLog.h"
 #include "WebSettingsStore.h"
 
+#include <arpa/inet.h>
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
@@ -69,10 +71,44 @@ bool revokeToken(WebSettingsStore& store, const std::string& name, std::string& 
         why);
 }
 
+namespace {
+
+bool isIpAddress(const std::string& text) {
+    std::array<unsigned char, sizeof(in6_addr)> bytes{};
+    return inet_pton(AF_INET, text.c_str(), bytes.data()) == 1 ||
+           inet_pton(AF_INET6, text.c_str(), bytes.data()) == 1;
+}
+
+// Both files or neither, each an absolute path of a file that is there.
+bool certificateFilesFit(const Serving& serving, std::string& why) {
+    if (serving.certificateFile.empty() != serving.privateKeyFile.empty()) {
+        why = "name both the certificate and its private key, or neither";
+        return false;
+    }
+    for (const std::string& named : {serving.certificateFile, serving.privateKeyFile}) {
+        std::error_code error;
+        if (!named.empty() && (!std::filesystem::path(named).is_absolute() ||
+                               !std::filesystem::is_regular_file(named, error))) {
+            why = named + " is not an absolute path of a file";
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 bool setServing(WebSettingsStore& store, const Serving& serving, std::string& why) {
     constexpr int highestPort = 65535;
     if (serving.port < 1 || serving.port > highestPort) {
         why = "the port is not from 1 to 65535";
+        return false;
+    }
+    if (!isIpAddress(serving.address)) {
+        why = "the address " + serving.address + " is not an IPv4 or IPv6 address";
+        return false;
+    }
+    if (!certificateFilesFit(serving, why)) {
         return false;
     }
     if (!serving.showFolder.empty()) {
@@ -86,7 +122,10 @@ bool setServing(WebSettingsStore& store, const Serving& serving, std::string& wh
     return store.update(
         [&serving](WebSettings& settings, std::string&) {
             settings.enabled = serving.enabled;
+            settings.address = serving.address;
             settings.port = serving.port;
+            settings.certificateFile = serving.certificateFile;
+            settings.privateKeyFile = serving.privateKeyFile;
             settings.plainHttp = serving.plainHttp;
             settings.showFolder = serving.showFolder;
             return true;

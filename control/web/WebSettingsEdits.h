@@ -21,13 +21,19 @@ std::optional<std::string> makeToken(WebSettingsStore& store, const std::string&
                                      std::string& why);
 bool revokeToken(WebSettingsStore& store, const std::string& name, std::string& why);
 
-// Where and whether the API serves, as the window sets it. The show folder is an absolute
-// path of a folder that is there, or empty (the working folder).
+// Where and whether the API serves, as the window sets it. The address is an IPv4 or IPv6
+// address of this computer (0.0.0.0: all of its IPv4 addresses). The show folder is an
+// absolute path of a folder that is there, or empty (the working folder). The operator's
+// certificate and key are absolute paths of files that are there, both or neither (neither:
+// the self-signed pair).
 struct Serving {
     bool enabled = false;
+    std::string address = "0.0.0.0";
     int port = 8443;
     bool plainHttp = false;
     std::string showFolder;
+    std::string certificateFile;
+    std::string privateKeyFile;
 };
 bool setServing(WebSettingsStore& store, const Serving& serving, std::string& why);
 

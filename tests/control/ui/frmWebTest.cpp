@@ -4,6 +4,7 @@
 #include "QtDeskThread.h"
 #include "TempDir.h"
 #include "TestServer.h"
+#include "TlsIdentity.h"
 #include "WebFrontEnd.h"
 #include "WebSettingsStore.h"
 
@@ -68,10 +69,13 @@ private:
             10000);
         return answer.get();
     }
-    void serveOn(int port) {
+    void serveOn(int port, const QString& certificate = {}) {
         control<QCheckBox>("chkWebOn")->setChecked(true);
+        control<QLineEdit>("txtWebAddress")->setText(QStringLiteral("127.0.0.1"));
         control<QSpinBox>("spnWebPort")->setValue(port);
         control<QLineEdit>("txtWebShowFolder")->clear();
+        control<QLineEdit>("txtWebCertificate")->setText(certificate);
+        control<QLineEdit>("txtWebKey")->setText(certificate);
         click("cmdWebApply");
     }
 
@@ -121,6 +125,16 @@ private slots:
         QCOMPARE(status(second, "/api/state", token), 200);
         QCOMPARE(status(first, "/api/state", token), 0);
 
+        // The operator's own certificate (key and certificate in one file), at once.
+        const fs::path own = m_folder->path() / "own.pem";
+        std::ofstream(own) << TlsIdentity::makeSelfSigned("sign-control");
+        serveOn(second, QString::fromStdString(own.string()));
+        QVERIFY2(m_web->running(), qPrintable(said()));
+        PinnedClient named(second);
+        named.http().Get("/api/session");
+        QVERIFY(named.served() != served.served());
+        QCOMPARE(control<QLabel>("lblWebFingerprint")->text().toStdString(), named.served());
+
         control<QCheckBox>("chkWebOn")->setChecked(false);
         click("cmdWebApply");
         QVERIFY(!m_web->running());
@@ -147,24 +161,41 @@ private slots:
         QTest::addColumn<QString>("again");
         QTest::addColumn<QString>("tokenName");
         QTest::addColumn<QString>("showFolder");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("words");
         const QString none;
-        QTest::newRow("passwords differ") << "password-1"
-                                          << "password-2" << none << none << "cmdWebPassword"
-                                          << "二つのパスワードが違います";
-        QTest::newRow("password too short") << "short"
-                                            << "short" << none << none << "cmdWebPassword"
-                                            << "from 8 to 1024 bytes";
+        const QString all = QStringLiteral("0.0.0.0");
+        const QString hosts = QStringLiteral("/etc/hosts");
+        QTest::newRow("passwords differ")
+            << "password-1"
+            << "password-2" << none << none << all << none << none << "cmdWebPassword"
+            << "二つのパスワードが違います";
+        QTest::newRow("password too short")
+            << "short"
+            << "short" << none << none << all << none << none << "cmdWebPassword"
+            << "from 8 to 1024 bytes";
         QTest::newRow("token name with a blank")
-            << none << none << "my panel" << none << "cmdWebTokenMake"
+            << none << none << "my panel" << none << all << none << none << "cmdWebTokenMake"
             << "is not a token name";
-        QTest::newRow("show folder relative") << none << none << none << "shows"
-                                              << "cmdWebApply"
-                                              << "not an absolute path";
-        QTest::newRow("show folder missing") << none << none << none << "/no/such/folder"
-                                             << "cmdWebApply"
-                                             << "not an absolute path";
+        QTest::newRow("show folder relative")
+            << none << none << none << "shows" << all << none << none << "cmdWebApply"
+            << "not an absolute path";
+        QTest::newRow("show folder missing")
+            << none << none << none << "/no/such/folder" << all << none << none << "cmdWebApply"
+            << "not an absolute path";
+        QTest::newRow("address by name")
+            << none << none << none << none << "sign-control" << none << none << "cmdWebApply"
+            << "is not an IPv4 or IPv6 address";
+        QTest::newRow("certificate without its key")
+            << none << none << none << none << all << hosts << none << "cmdWebApply"
+            << "or neither";
+        QTest::newRow("key file missing")
+            << none << none << none << none << all << hosts << "/no/such/key.pem"
+            << "cmdWebApply"
+            << "not an absolute path of a file";
     }
 
     void refusedChangesLeaveTheSettingsAlone() {
@@ -172,6 +203,9 @@ private slots:
         QFETCH(QString, again);
         QFETCH(QString, tokenName);
         QFETCH(QString, showFolder);
+        QFETCH(QString, address);
+        QFETCH(QString, certificate);
+        QFETCH(QString, key);
         QFETCH(QString, button);
         QFETCH(QString, words);
         const std::string before = settingsFile();
@@ -179,6 +213,9 @@ private slots:
         control<QLineEdit>("txtWebPassword2")->setText(again);
         control<QLineEdit>("txtWebTokenName")->setText(tokenName);
         control<QLineEdit>("txtWebShowFolder")->setText(showFolder);
+        control<QLineEdit>("txtWebAddress")->setText(address);
+        control<QLineEdit>("txtWebCertificate")->setText(certificate);
+        control<QLineEdit>("txtWebKey")->setText(key);
         click(qPrintable(button));
         QVERIFY2(said().contains(words), qPrintable(said()));
         QCOMPARE(settingsFile(), before);
