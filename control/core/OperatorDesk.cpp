@@ -15,7 +15,6 @@ namespace lm {
 namespace {
 
 constexpr std::string_view fileWarningTitle = "注意！！";
-constexpr std::string_view emptyNameText = "ファイル名を正しく入力して下さい";
 constexpr std::string_view planTitle = "週の予定";
 constexpr std::int64_t usPerMinute = 60'000'000;
 
@@ -569,6 +568,22 @@ DeskOutcome OperatorDesk::followPlan(bool follow) {
         notify(static_cast<DeskChanges>(DeskChange::Plan));
     }
     return {};
+}
+
+DeskOutcome OperatorDesk::followPlanFile(bool follow) {
+    DeskOutcome read = follow ? usePlan(planPath()) : DeskOutcome{};
+    if (read.done() || m_state.plan) {
+        const DeskOutcome followed = followPlan(follow);
+        if (read.done()) {
+            return followed;
+        }
+    }
+    return read;
+}
+
+std::filesystem::path OperatorDesk::planPath() const {
+    return m_state.planFile.empty() ? m_options.currentDir / "plan.txt"
+                                    : std::filesystem::path(m_state.planFile);
 }
 
 void OperatorDesk::tell(std::string notice) {

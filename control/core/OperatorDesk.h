@@ -53,6 +53,8 @@ public:
     static constexpr std::string_view endDisplaysText =
         "表示プログラムを終了させます。よろしいですか？";
     static constexpr std::string_view endDisplaysTitle = "表示プログラムの終了";
+    // A load or save with no file name.
+    static constexpr std::string_view emptyNameText = "ファイル名を正しく入力して下さい";
 
     explicit OperatorDesk(Options options);
     ~OperatorDesk() override;
@@ -148,6 +150,12 @@ public:
     void usePlan(const std::filesystem::path& path, WeekPlan plan);
     // "予定に従う"; following is refused while there is no plan.
     DeskOutcome followPlan(bool follow);
+    // "予定に従う" as the operator turns it on: the plan file is read afresh, as it may have
+    // been edited by hand. One that cannot be read is refused with its line and the reason;
+    // the plan before it, if there is one, is followed all the same.
+    DeskOutcome followPlanFile(bool follow);
+    // The plan file followed, else plan.txt in the working folder.
+    std::filesystem::path planPath() const;
     bool followsPlan() const { return m_state.followPlan && m_state.plan.has_value(); }
     // Words for the operator from a front end that never opens a box (the plan): the notice
     // that the window's corner line, the log and the web API show. Told each time, even when

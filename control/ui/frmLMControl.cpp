@@ -686,14 +686,9 @@ void frmLMControl::resizeEvent(QResizeEvent* event) {
     }
 }
 
-std::filesystem::path frmLMControl::planPath() {
-    const std::string& followed = desk().state().planFile;
-    return followed.empty() ? CurrentDir / "plan.txt" : std::filesystem::path(followed);
-}
-
 void frmLMControl::mnuPlan_Click() {
     if (!m_planDialog || !m_planDialog->isVisible()) {
-        const std::filesystem::path path = planPath();
+        const std::filesystem::path path = desk().planPath();
         m_planDialog = std::make_unique<frmPlan>(path, messageBoxes(), this);
         // A window of its own beside the control window, which stays usable.
         m_planDialog->setWindowFlag(Qt::Window);
@@ -706,13 +701,7 @@ void frmLMControl::mnuPlan_Click() {
 }
 
 void frmLMControl::mnuPlanFollow_Click(bool checked) {
-    // The file as it is now, edited by hand or not; one that cannot be read leaves the plan
-    // before it, if there is one.
-    const DeskOutcome read = checked ? desk().usePlan(planPath()) : DeskOutcome{};
-    showOutcome(read);
-    if (read.done() || desk().state().plan) {
-        desk().followPlan(checked);
-    }
+    showOutcome(desk().followPlanFile(checked));
     // Refused, the item goes back to what the desk says.
     showPlan();
 }

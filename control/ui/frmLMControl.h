@@ -161,9 +161,6 @@ private:
     void showPlan();
     void fitCornerLines();
     void showAnnouncements();
-    // The plan file the dialog edits and "予定に従う" reads: the one followed, else plan.txt in
-    // the working folder.
-    std::filesystem::path planPath();
     // The window's lists and check box, as the show runs with them.
     void settingsEdited();
 

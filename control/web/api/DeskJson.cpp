@@ -129,6 +129,13 @@ nlohmann::json urgent(const DeskState& state) {
             {"reach", state.reach.line()}};
 }
 
+nlohmann::json plan(const DeskState& state) {
+    return {{"file", std::filesystem::path(state.planFile).filename().string()},
+            {"read", state.plan.has_value()},
+            {"follow", state.followPlan},
+            {"notice", state.notice}};
+}
+
 nlohmann::json messages(const std::vector<DeskMessage>& messages) {
     nlohmann::json list = nlohmann::json::array();
     for (const DeskMessage& message : messages) {
@@ -161,7 +168,9 @@ nlohmann::json changed(const OperatorDesk& desk, DeskChanges changes) {
     if (has(changes, DeskChange::Step)) {
         parts["step"] = shown.step;
     }
-    // The week plan's part ("plan") goes here once the desk runs a plan.
+    if (has(changes, DeskChange::Plan) || has(changes, DeskChange::Notice)) {
+        parts["plan"] = plan(shown);
+    }
     return parts;
 }
 

@@ -25,6 +25,9 @@ nlohmann::json run(const DeskState& state);
 nlohmann::json wall(const DeskState& state);
 // null when no urgent message runs.
 nlohmann::json urgent(const DeskState& state);
+// The week plan: its file's name, whether a plan was read from it, "予定に従う", and what the
+// desk last said of it (the window's corner line).
+nlohmann::json plan(const DeskState& state);
 nlohmann::json messages(const std::vector<DeskMessage>& messages);
 
 } // namespace deskJson

@@ -115,7 +115,9 @@ WebRoutes DeskRoutes::routes() {
          }},
         {M::Post, "/api/shows/load", json, in, bound(&DeskRoutes::loadShow)},
         {M::Post, "/api/shows/save", json, in, bound(&DeskRoutes::saveShow)},
-        // The week plan's routes go here once the desk runs a plan (/api/plan).
+        {M::Get, "/api/plan", none, in,
+         read([](const OperatorDesk& d) { return deskJson::plan(d.state()); })},
+        {M::Put, "/api/plan", json, in, bound(&DeskRoutes::followPlan)},
     };
 }
 
@@ -156,6 +158,14 @@ ApiReply DeskRoutes::say(const ApiRequest& request) {
     }));
 }
 
+ApiReply DeskRoutes::followPlan(const ApiRequest& request) {
+    // Only following is open to the network: the plan names files, and is written in the
+    // window or by hand.
+    deskRequest::refuseOthers(request.json, {"follow"});
+    const bool follow = jsonBody::requireBool(request.json, "follow");
+    return replyOf(atDesk(request, [this, follow] { return m_desk.followPlanFile(follow); }));
+}
+
 ApiReply DeskRoutes::pictures(const ApiRequest&) const {
     nlohmann::json list = nlohmann::json::array();
     std::error_code error;
@@ -192,6 +202,13 @@ std::filesystem::path DeskRoutes::showFolder() const {
     return set.empty() ? m_exchange.workDir() : std::filesystem::path(set);
 }
 
+std::filesystem::path DeskRoutes::showFileOf(const std::string& name) const {
+    if (name.empty()) {
+        throw ApiError(ApiErrorKind::BadValue, std::string(OperatorDesk::emptyNameText));
+    }
+    return ShowFolder(showFolder()).fileOf(name);
+}
+
 ApiReply DeskRoutes::shows(const ApiRequest&) const {
     return ApiReply::ofJson({{"shows", ShowFolder(showFolder()).shows()}});
 }
@@ -199,7 +216,7 @@ ApiReply DeskRoutes::shows(const ApiRequest&) const {
 ApiReply DeskRoutes::loadShow(const ApiRequest& request) {
     deskRequest::refuseOthers(request.json, {"name"});
     const std::string name = jsonBody::requireString(request.json, "name");
-    const std::filesystem::path file = ShowFolder(showFolder()).fileOf(name);
+    const std::filesystem::path file = showFileOf(name);
     ApiReply reply = replyOf(atDesk(request, [this, &file] { return m_desk.load(file); }));
     reply.changed = "load the show file " + name;
     return reply;
@@ -208,10 +225,10 @@ ApiReply DeskRoutes::loadShow(const ApiRequest& request) {
 ApiReply DeskRoutes::saveShow(const ApiRequest& request) {
     deskRequest::refuseOthers(request.json, {"name"});
     const std::string asked = jsonBody::requireString(request.json, "name");
-    ShowFolder(showFolder()).fileOf(asked);
+    showFileOf(asked);
     // The extension rule of the window's chooser.
     const std::string name = showFile::saveName(asked);
-    const std::filesystem::path file = ShowFolder(showFolder()).fileOf(name);
+    const std::filesystem::path file = showFileOf(name);
     ApiReply reply = replyOf(atDesk(request, [this, &file] { return m_desk.save(file); }));
     reply.json["name"] = name;
     reply.changed = "save the show file " + name;

@@ -40,8 +40,12 @@ private:
     ApiReply shows(const ApiRequest& request) const;
     ApiReply loadShow(const ApiRequest& request);
     ApiReply saveShow(const ApiRequest& request);
+    ApiReply followPlan(const ApiRequest& request);
     // The folder the operator set for show files; the working folder when none is set.
     std::filesystem::path showFolder() const;
+    // The file of that name in the show folder; a name that is empty or reaches out of the
+    // folder is refused.
+    std::filesystem::path showFileOf(const std::string& name) const;
     // A command without parameters: the desk's call, answered as its outcome.
     WebRoute command(HttpMethod method, std::string pattern, DeskOutcome (OperatorDesk::*call)());
 

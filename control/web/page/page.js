@@ -240,6 +240,7 @@ function apply(parts) {
   if ('wall' in parts) showWall();
   if ('urgent' in parts) showUrgent();
   if ('step' in parts) showLink();
+  if ('plan' in parts) showPlan();
 }
 
 function showLink() {
@@ -355,6 +356,16 @@ function showUrgent() {
   }
   label.textContent = ` ${caption}（${shown}） `;
   label.title = `${message.text}\n${message.reach}`;
+}
+
+// "予定に従う" and the window's corner line: what the plan did, what holds, what comes next.
+function showPlan() {
+  const plan = state.plan;
+  $('mnuPlanFollow').setAttribute('aria-checked', String(plan.follow));
+  const label = $('lblPlan');
+  label.textContent = plan.notice ? ` ${plan.notice} ` : '';
+  label.title = plan.notice;
+  label.hidden = !plan.follow || !plan.notice;
 }
 
 // --- The entry controls ---------------------------------------------------------------------
@@ -604,6 +615,9 @@ function wire() {
   menuItem('mnuLMEnd', endDisplays);
   menuItem('mnuUrgentSay', openUrgent);
   menuItem('mnuUrgentEnd', () => call('DELETE', '/api/urgent'));
+  menuItem('mnuPlanFollow', () =>
+    call('PUT', '/api/plan', { follow: !(state.plan && state.plan.follow) }),
+  );
 
   buildSwatches('ComboUForeColor', (word) => (urgentColours.text = word));
   buildSwatches('ComboUBackColor', (word) => (urgentColours.back = word));

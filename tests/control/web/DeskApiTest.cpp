@@ -155,6 +155,11 @@ void twoTexts(DeskApi& api) {
     ASSERT_EQ(api.add("二").status, 200);
 }
 
+// plan.txt in the working folder: blank, all week.
+void writePlan(DeskApi& api) {
+    writeFile(api.work.path() / "plan.txt", "lmsign-plan 1\n[otherwise]\nblank\n");
+}
+
 const ItemTable::Row& row(DeskApi& api, int r) {
     return api.desk.table().row(r);
 }
@@ -314,6 +319,38 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_EQ(answer.json["pictures"],
                                   nlohmann::json::parse(R"([{"name": "a.gif", "bytes": 6}])"));
                     }},
+        CommandCase{"follow the plan: its file is read afresh", writePlan, "PUT", "/api/plan",
+                    R"({"follow": true})", 200,
+                    [](DeskApi& api, const Answer&) {
+                        EXPECT_TRUE(api.desk.followsPlan());
+                        const Answer plan = api.call("GET", "/api/plan");
+                        EXPECT_EQ(plan.json["file"], "plan.txt");
+                        EXPECT_EQ(plan.json["read"], true);
+                        EXPECT_EQ(plan.json["follow"], true);
+                    }},
+        CommandCase{"stop following the plan",
+                    [](DeskApi& api) {
+                        writePlan(api);
+                        ASSERT_TRUE(api.desk.followPlanFile(true).done());
+                    },
+                    "PUT", "/api/plan", R"({"follow": false})", 200,
+                    [](DeskApi& api, const Answer&) {
+                        EXPECT_FALSE(api.desk.followsPlan());
+                        EXPECT_EQ(api.call("GET", "/api/state").json["plan"]["follow"], false);
+                    }},
+        CommandCase{"a plan file spoilt after it was read: refused, the plan read before runs",
+                    [](DeskApi& api) {
+                        writePlan(api);
+                        ASSERT_TRUE(api.desk.followPlanFile(true).done());
+                        ASSERT_TRUE(api.desk.followPlan(false).done());
+                        writeFile(api.work.path() / "plan.txt", "lmsign-plan 1\n[weekly]\n");
+                    },
+                    "PUT", "/api/plan", R"({"follow": true})", 422,
+                    [](DeskApi& api, const Answer& answer) {
+                        EXPECT_NE(answer.text().find("plan.txt"), std::string::npos)
+                            << answer.text();
+                        EXPECT_TRUE(api.desk.followsPlan());
+                    }},
         CommandCase{"the state: list, settings, the sixteen cells", twoTexts, "GET", "/api/state",
                     "", 200, [](DeskApi&, const Answer& answer) {
                         EXPECT_EQ(answer.json["list"]["items"][1]["line"], 2);
@@ -416,6 +453,12 @@ INSTANTIATE_TEST_SUITE_P(
                     R"({"name": "../state/copy.txt"})", json, 400, "bad_value", ".."},
         RefusalCase{"a show name with /", nullptr, "POST", "/api/shows/save",
                     R"({"name": "/etc/passwd"})", json, 400, "bad_value", "/"},
+        RefusalCase{"a show name that is empty", nullptr, "POST", "/api/shows/save",
+                    R"({"name": ""})", json, 400, "bad_value", "ファイル名を正しく入力して下さい"},
+        RefusalCase{"following a plan that is not there", nullptr, "PUT", "/api/plan",
+                    R"({"follow": true})", json, 422, "refused", "plan.txt"},
+        RefusalCase{"naming the plan file over the network", writePlan, "PUT", "/api/plan",
+                    R"({"follow": true, "file": "/etc/passwd"})", json, 400, "bad_value", "file"},
         RefusalCase{"a show file that is not there", nullptr, "POST", "/api/shows/load",
                     R"({"name": "none.txt"})", json, 422, "refused", "を読み込めませんでした。"},
         RefusalCase{"a body too large", nullptr, "POST", "/api/list",
@@ -509,7 +552,10 @@ INSTANTIATE_TEST_SUITE_P(
                    [](OperatorDesk& desk) {
                        desk.announce({{"お知らせ", "注意！"}});
                    },
-                   "event: announcement\ndata: {\"messages\":[{\"text\":\"お知らせ\""}));
+                   "event: announcement\ndata: {\"messages\":[{\"text\":\"お知らせ\""},
+        StreamCase{"what the plan did, as the window's corner line says it",
+                   [](OperatorDesk& desk) { desk.tell("予定：18:00 から「夜.txt」"); },
+                   R"("notice":"予定：18:00 から「夜.txt」")"}));
 
 } // namespace
 } // namespace lm
