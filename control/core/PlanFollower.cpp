@@ -4,6 +4,7 @@
 #include "PlanWords.h"
 #include "ShowFile.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +18,7 @@ namespace {
 constexpr std::int64_t never = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t always = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t usPerMs = 1000;
+constexpr std::int64_t firstLookMs = 1000;
 
 ShowSettings settingsOf(const PlanRun& run) {
     return {run.movement, run.speed, run.displayCount, run.repeat};
@@ -143,6 +145,11 @@ void PlanFollower::lookAgainBy(std::int64_t untilUs, std::int64_t nowUs) {
         nowUs - m_lastLook->realUs > steadyUs - m_lastLook->steadyUs) {
         leftUs = leftUs * static_cast<double>(steadyUs - m_lastLook->steadyUs) /
                  static_cast<double>(nowUs - m_lastLook->realUs);
+    }
+    if (!m_lastLook) {
+        // How fast the real-time clock runs is known from the second look on: the first comes
+        // soon, so that a rehearsal clock's first change is not a whole look late.
+        leftUs = std::min(leftUs, static_cast<double>(firstLookMs * usPerMs));
     }
     m_lastLook = Look{steadyUs, nowUs};
     if (leftUs < lookEveryMs * usPerMs) {

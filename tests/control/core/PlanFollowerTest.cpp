@@ -5,6 +5,7 @@
 #include "PlanFollower.h"
 
 #include "QtTimeZone.h"
+#include "ShiftedClock.h"
 #include "ShowFile.h"
 #include "TempDir.h"
 #include "TestRows.h"
@@ -423,6 +424,33 @@ TEST_P(PlanFollowerTest, TheDeskDoesWhatThePlanSaysWhenItSaysIt) {
     if (row.check) {
         row.check(scenario);
     }
+}
+
+// A rehearsal clock (LMSIGN_CLOCK) that runs six times as fast: its first change falls when the
+// plan says, not at the follower's next routine look.
+TEST(PlanFollowerRehearsal, AFastClocksFirstChangeFallsOnTime) {
+    test::TempDir dir;
+    std::ofstream(dir.path() / "plan.txt") << "lmsign-plan 1\n[weekly]\ndays = mon-sun\n"
+                                              "time = 10:00-11:00\nshow = a.txt\n";
+    ItemTable table;
+    table.append(test::textRow("一"));
+    table.append(test::textRow("二"));
+    ASSERT_EQ(showFile::write(dir.path() / "a.txt", table), WriteStatus::Ok);
+    // 2025-12-05 09:59:30 UTC, 30 s of the plan (5 s of the timers) before its change.
+    constexpr std::int64_t readsUs = 1'764'928'770'000'000;
+    test::VirtualClock clock;
+    test::VirtualWallClock base(clock, 1'700'000'000'000'000);
+    const ShiftedClock rehearsal(base, readsUs, base.realUs(), 6);
+    OperatorDesk desk({dir.path(), {}, &rehearsal});
+    desk.open();
+    const QtTimeZone zone(QByteArray("UTC"));
+    PlanFollower follower(desk, zone, rehearsal, dir.path());
+    clock.attach(follower.timer());
+    ASSERT_TRUE(desk.followPlanFile(true).done());
+    clock.advance(4900);
+    EXPECT_FALSE(desk.state().showRunning);
+    clock.advance(1100);
+    EXPECT_TRUE(desk.state().showRunning);
 }
 
 INSTANTIATE_TEST_SUITE_P(Week, PlanFollowerTest, ::testing::ValuesIn(rows),
