@@ -347,8 +347,7 @@ int runWithoutWindow(const lm::ControlOptions& options, lm::ControlInstance& ins
 
 // Claims the Exchange folder for this program, or hands the command line to the one that has
 // it; then runs with or without the window.
-int run(const lm::ControlOptions& options, const QApplication* app,
-        const lm::WallClock* clock) {
+int run(const lm::ControlOptions& options, const QApplication* app, const lm::WallClock* clock) {
     if (!canConvertShiftJis()) {
         return 1;
     }

@@ -700,16 +700,16 @@ private slots:
         // again by itself and shows the sign as the new program has it.
         writeTexts(work.path() / "restart.txt", {{"再開", "暗い緑"}, {"二つ目", "暗い青"}});
         control->kill();
-        control = std::make_unique<Program>(QStringLiteral(LM_LMCONTROL_PATH), work.path(),
-                                            controlScreen,
-                                            serving + QStringList{QStringLiteral("restart.txt")});
-        QVERIFY2(page.waitFor(byId("List1") + ".options.length === 2 && " + byId("lblLink") +
-                                  ".hidden",
-                              15000) >= 0,
-                 qPrintable(control->output()));
-        QVERIFY2(page.waitFor(byId("frmLogin") + ".hidden && !" + byId("client") + ".hidden",
-                              1000) >= 0,
-                 "the page asked for the log-in again");
+        control =
+            std::make_unique<Program>(QStringLiteral(LM_LMCONTROL_PATH), work.path(), controlScreen,
+                                      serving + QStringList{QStringLiteral("restart.txt")});
+        QVERIFY2(
+            page.waitFor(byId("List1") + ".options.length === 2 && " + byId("lblLink") + ".hidden",
+                         15000) >= 0,
+            qPrintable(control->output()));
+        QVERIFY2(
+            page.waitFor(byId("frmLogin") + ".hidden && !" + byId("client") + ".hidden", 1000) >= 0,
+            "the page asked for the log-in again");
     }
 
     void theCommandLineIsCheckedBeforeAnyWindow_data() {
