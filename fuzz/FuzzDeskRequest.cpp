@@ -1,12 +1,15 @@
 // A web API request body of any bytes, read as each route reads it and, when it is taken,
 // given to a real operator's desk: only ApiError may refuse it, the list never holds more
 // than 101 items, a refused command leaves the list alone, and the state always turns into
-// JSON. The first byte picks the route.
+// JSON; a week plan taken reads back from its file as it was taken. The first byte picks the
+// route.
 #include "ApiError.h"
 #include "DeskJson.h"
 #include "DeskRequest.h"
 #include "JsonBody.h"
 #include "OperatorDesk.h"
+#include "PlanFile.h"
+#include "PlanText.h"
 #include "ShowFolder.h"
 
 #include <cstddef>
@@ -46,7 +49,7 @@ void check(bool holds) {
 
 lm::DeskOutcome give(lm::OperatorDesk& desk, std::uint8_t route, const nlohmann::json& body) {
     const std::filesystem::path exchange = desk.exchange().folder();
-    switch (route % 6) {
+    switch (route % 7) {
     case 0:
         return desk.add(lm::deskRequest::entry(body, exchange));
     case 1:
@@ -63,8 +66,17 @@ lm::DeskOutcome give(lm::OperatorDesk& desk, std::uint8_t route, const nlohmann:
         const std::string name = lm::jsonBody::requireString(body, "name");
         return desk.load(lm::ShowFolder(desk.exchange().workDir()).fileOf(name));
     }
-    default:
+    case 5:
         return desk.remove(lm::deskRequest::line(lm::jsonBody::requireString(body, "line")));
+    default: {
+        lm::deskRequest::refuseOthers(body, {"text"});
+        const std::string text = lm::jsonBody::requireString(body, "text");
+        const lm::DeskOutcome saved =
+            desk.savePlan(lm::planText::from(text, desk.planPath(), desk.exchange().workDir()));
+        // A plan taken reads back from its file as the desk holds it.
+        check(!saved.done() || lm::planFile::read(desk.planPath()).plan == desk.state().plan);
+        return saved;
+    }
     }
 }
 

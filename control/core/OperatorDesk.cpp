@@ -555,6 +555,17 @@ void OperatorDesk::usePlan(const std::filesystem::path& path, WeekPlan plan) {
     notify(static_cast<DeskChanges>(DeskChange::Plan));
 }
 
+DeskOutcome OperatorDesk::savePlan(WeekPlan plan) {
+    const std::filesystem::path path = planPath();
+    const std::string refused = planFile::write(path, plan);
+    if (!refused.empty()) {
+        return DeskOutcome::refused(DeskOutcome::Code::Unwritable,
+                                    {refused, std::string(planTitle)});
+    }
+    usePlan(path, std::move(plan));
+    return {};
+}
+
 DeskOutcome OperatorDesk::followPlan(bool follow) {
     if (follow && !m_state.plan) {
         return DeskOutcome::refused(

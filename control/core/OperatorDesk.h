@@ -148,6 +148,10 @@ public:
     DeskOutcome usePlan(const std::filesystem::path& path);
     // A plan already read from that file (the dialog saved it, the command line read it).
     void usePlan(const std::filesystem::path& path, WeekPlan plan);
+    // A plan a front end made: written whole to the plan file (planPath()), then the plan of the
+    // desk. Refused, with the words of the dialog's box, when two entries of a kind overlap or
+    // the file cannot be written; the plan before it stays.
+    DeskOutcome savePlan(WeekPlan plan);
     // "予定に従う"; following is refused while there is no plan.
     DeskOutcome followPlan(bool follow);
     // "予定に従う" as the operator turns it on: the plan file is read afresh, as it may have

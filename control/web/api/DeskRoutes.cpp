@@ -5,6 +5,7 @@
 #include "DeskRequest.h"
 #include "JsonBody.h"
 #include "OperatorDesk.h"
+#include "PlanText.h"
 #include "ShowFile.h"
 #include "ShowFolder.h"
 #include "WebSettingsStore.h"
@@ -115,9 +116,9 @@ WebRoutes DeskRoutes::routes() {
          }},
         {M::Post, "/api/shows/load", json, in, bound(&DeskRoutes::loadShow)},
         {M::Post, "/api/shows/save", json, in, bound(&DeskRoutes::saveShow)},
-        {M::Get, "/api/plan", none, in,
-         read([](const OperatorDesk& d) { return deskJson::plan(d.state()); })},
+        {M::Get, "/api/plan", none, in, bound(&DeskRoutes::plan)},
         {M::Put, "/api/plan", json, in, bound(&DeskRoutes::followPlan)},
+        {M::Put, "/api/plan/text", json, in, bound(&DeskRoutes::savePlan)},
     };
 }
 
@@ -158,9 +159,28 @@ ApiReply DeskRoutes::say(const ApiRequest& request) {
     }));
 }
 
+ApiReply DeskRoutes::plan(const ApiRequest& request) {
+    return atDesk(request, [this] {
+        const DeskState& state = m_desk.state();
+        nlohmann::json shown = deskJson::plan(state);
+        shown["text"] =
+            state.plan ? planText::of(*state.plan, m_desk.planPath(), showFolder()) : std::string();
+        shown["lines"] = state.plan ? planText::lines(*state.plan) : std::vector<std::string>();
+        return ApiReply::ofJson(shown);
+    });
+}
+
+ApiReply DeskRoutes::savePlan(const ApiRequest& request) {
+    deskRequest::refuseOthers(request.json, {"text"});
+    const std::string text = jsonBody::requireString(request.json, "text");
+    ApiReply reply = replyOf(atDesk(request, [this, &text] {
+        return m_desk.savePlan(planText::from(text, m_desk.planPath(), showFolder()));
+    }));
+    reply.changed = "save the week plan";
+    return reply;
+}
+
 ApiReply DeskRoutes::followPlan(const ApiRequest& request) {
-    // Only following is open to the network: the plan names files, and is written in the
-    // window or by hand.
     deskRequest::refuseOthers(request.json, {"follow"});
     const bool follow = jsonBody::requireBool(request.json, "follow");
     return replyOf(atDesk(request, [this, follow] { return m_desk.followPlanFile(follow); }));

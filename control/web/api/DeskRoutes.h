@@ -40,6 +40,8 @@ private:
     ApiReply shows(const ApiRequest& request) const;
     ApiReply loadShow(const ApiRequest& request);
     ApiReply saveShow(const ApiRequest& request);
+    ApiReply plan(const ApiRequest& request);
+    ApiReply savePlan(const ApiRequest& request);
     ApiReply followPlan(const ApiRequest& request);
     // The folder the operator set for show files; the working folder when none is set.
     std::filesystem::path showFolder() const;

@@ -368,6 +368,29 @@ function showPlan() {
   label.hidden = !plan.follow || !plan.notice;
 }
 
+// "週の予定": the plan's entries, and its file's text to edit; the program checks and saves it.
+async function openPlan() {
+  const plan = await call('GET', '/api/plan');
+  if (!plan) return;
+  $('lstPlanLines').replaceChildren(
+    ...plan.lines.map((line) => {
+      const item = document.createElement('li');
+      item.textContent = line;
+      return item;
+    }),
+  );
+  $('txtPlan').value = plan.text || 'lmsign-plan 1\n\n[otherwise]\nblank\n';
+  const dialog = $('frmPlan');
+  if (!dialog.open) dialog.showModal();
+  $('txtPlan').focus();
+}
+
+async function savePlan() {
+  if (await call('PUT', '/api/plan/text', { text: $('txtPlan').value }, $('lblPlanTitle').textContent)) {
+    openPlan();
+  }
+}
+
 // --- The entry controls ---------------------------------------------------------------------
 
 // Sixteen swatches, each with its colour word beside it, as radio buttons.
@@ -615,6 +638,9 @@ function wire() {
   menuItem('mnuLMEnd', endDisplays);
   menuItem('mnuUrgentSay', openUrgent);
   menuItem('mnuUrgentEnd', () => call('DELETE', '/api/urgent'));
+  menuItem('mnuPlan', openPlan);
+  $('cmdPlanSave').addEventListener('click', savePlan);
+  $('cmdPlanClose').addEventListener('click', () => $('frmPlan').close());
   menuItem('mnuPlanFollow', () =>
     call('PUT', '/api/plan', { follow: !(state.plan && state.plan.follow) }),
   );

@@ -132,7 +132,8 @@ private slots:
               "Frame2",      "lblDisplay",   "lblCon",       "lblNum",          "Label1",
               "Label6",      "Label7",       "Check1",       "cmdDisplay",      "cmdStop",
               "mnuFile",     "mnuFileLoad",  "mnuFileSave",  "mnuEnd0",         "mnuLMEnd",
-              "mnuUrgent",   "mnuUrgentSay", "mnuUrgentEnd", "mnuPlan0",        "mnuPlanFollow"}) {
+              "mnuUrgent",   "mnuUrgentSay", "mnuUrgentEnd", "mnuPlan0",        "mnuPlan",
+              "mnuPlanFollow"}) {
             row("main", control);
         }
         row("urgent", "frmUrgent", "lblUrgentTitle");

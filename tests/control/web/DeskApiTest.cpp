@@ -5,6 +5,7 @@
 #include "DeskEvents.h"
 #include "DeskRoutes.h"
 #include "OperatorDesk.h"
+#include "PlanFile.h"
 #include "QtPictureInspector.h"
 #include "ShowFile.h"
 #include "TestRows.h"
@@ -158,6 +159,22 @@ void twoTexts(DeskApi& api) {
 // plan.txt in the working folder: blank, all week.
 void writePlan(DeskApi& api) {
     writeFile(api.work.path() / "plan.txt", "lmsign-plan 1\n[otherwise]\nblank\n");
+}
+
+// A plan as the page sends it: a show of the show folder by its bare name.
+const std::string weekdays =
+    R"({"text": "lmsign-plan 1\n[weekly]\ndays = mon-fri\ntime = 09:00-18:00\nshow = a.txt\nspeed = 速く\n"})";
+
+void showFolderElsewhere(DeskApi& api) {
+    std::string why;
+    fs::create_directories(api.work.path() / "shows");
+    ASSERT_TRUE(api.server->store->update(
+        [&api](WebSettings& settings, std::string&) {
+            settings.showFolder = (api.work.path() / "shows").string();
+            return true;
+        },
+        why))
+        << why;
 }
 
 const ItemTable::Row& row(DeskApi& api, int r) {
@@ -351,6 +368,30 @@ INSTANTIATE_TEST_SUITE_P(
                             << answer.text();
                         EXPECT_TRUE(api.desk.followsPlan());
                     }},
+        CommandCase{"save a plan: written beside the working folder's shows, and read back",
+                    nullptr, "PUT", "/api/plan/text", weekdays, 200,
+                    [](DeskApi& api, const Answer&) {
+                        const PlanRead saved = planFile::read(api.work.path() / "plan.txt");
+                        ASSERT_TRUE(saved.plan) << saved.reason;
+                        ASSERT_EQ(saved.plan->weekly.size(), 1U);
+                        EXPECT_EQ(saved.plan->weekly[0].run.showFile, "a.txt");
+                        EXPECT_EQ(saved.plan->weekly[0].run.speed, "速く");
+                        EXPECT_EQ(api.desk.state().plan, saved.plan);
+                        const Answer plan = api.call("GET", "/api/plan");
+                        EXPECT_EQ(plan.json["lines"], nlohmann::json::parse(
+                                                          R"(["毎週 月火水木金 09:00〜18:00 a.txt",
+                                                              "予定がないとき 表示なし"])"));
+                    }},
+        CommandCase{"save a plan whose shows lie in the show folder set in the window",
+                    showFolderElsewhere, "PUT", "/api/plan/text", weekdays, 200,
+                    [](DeskApi& api, const Answer&) {
+                        ASSERT_TRUE(api.desk.state().plan);
+                        EXPECT_EQ(planFile::showPath(api.desk.planPath(),
+                                                     api.desk.state().plan->weekly.at(0).run),
+                                  api.work.path() / "shows" / "a.txt");
+                        const std::string text = api.call("GET", "/api/plan").json["text"];
+                        EXPECT_NE(text.find("show = a.txt\n"), std::string::npos) << text;
+                    }},
         CommandCase{"the state: list, settings, the sixteen cells", twoTexts, "GET", "/api/state",
                     "", 200, [](DeskApi&, const Answer& answer) {
                         EXPECT_EQ(answer.json["list"]["items"][1]["line"], 2);
@@ -459,6 +500,18 @@ INSTANTIATE_TEST_SUITE_P(
                     R"({"follow": true})", json, 422, "refused", "plan.txt"},
         RefusalCase{"naming the plan file over the network", writePlan, "PUT", "/api/plan",
                     R"({"follow": true, "file": "/etc/passwd"})", json, 400, "bad_value", "file"},
+        RefusalCase{"a plan whose show lies outside the show folder", nullptr, "PUT",
+                    "/api/plan/text",
+                    R"({"text": "lmsign-plan 1\n[otherwise]\nshow = ../../etc/a.txt\n"})", json,
+                    400, "bad_value", "「../../etc/a.txt」は、データファイルのフォルダーにある"},
+        RefusalCase{"a plan that cannot be read, with its line", nullptr, "PUT", "/api/plan/text",
+                    R"({"text": "lmsign-plan 1\n[weekly]\ndays = someday\n"})", json, 400,
+                    "bad_value", "3 行目"},
+        RefusalCase{
+            "a plan whose entries overlap, named in the dialog's words", nullptr, "PUT",
+            "/api/plan/text",
+            R"({"text": "lmsign-plan 1\n[weekly]\ndays = mon\ntime = 09:00-12:00\nblank\n[weekly]\ndays = mon\ntime = 11:00-13:00\nblank\n"})",
+            json, 400, "bad_value", "月 11:00 から重なっています"},
         RefusalCase{"a show file that is not there", nullptr, "POST", "/api/shows/load",
                     R"({"name": "none.txt"})", json, 422, "refused", "を読み込めませんでした。"},
         RefusalCase{"a body too large", nullptr, "POST", "/api/list",
