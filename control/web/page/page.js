@@ -386,7 +386,8 @@ async function openPlan() {
 }
 
 async function savePlan() {
-  if (await call('PUT', '/api/plan/text', { text: $('txtPlan').value }, $('lblPlanTitle').textContent)) {
+  const text = $('txtPlan').value;
+  if (await call('PUT', '/api/plan/text', { text }, $('lblPlanTitle').textContent)) {
     openPlan();
   }
 }
