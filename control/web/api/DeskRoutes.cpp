@@ -44,7 +44,7 @@ bool isPictureName(const std::string& name) {
 } // namespace
 
 DeskRoutes::DeskRoutes(OperatorDesk& desk, std::shared_ptr<WebSettingsStore> settings,
-                       const PictureInspector& inspector)
+                       const PictureProbe& inspector)
     : m_desk(desk), m_settings(std::move(settings)), m_exchange(desk.exchange().workDir()),
       m_upload(m_exchange, inspector) {}
 

@@ -11,7 +11,7 @@
 namespace lm {
 
 class OperatorDesk;
-class PictureInspector;
+class PictureProbe;
 class WebSettingsStore;
 
 // The web API's routes onto the operator's desk: every command of the control window. A
@@ -21,7 +21,7 @@ class DeskRoutes {
 public:
     // Made on the desk's thread; the desk, the store and the inspector outlive the server.
     DeskRoutes(OperatorDesk& desk, std::shared_ptr<WebSettingsStore> settings,
-               const PictureInspector& inspector);
+               const PictureProbe& inspector);
 
     WebRoutes routes();
 

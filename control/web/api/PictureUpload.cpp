@@ -54,7 +54,7 @@ bool writeWhole(const fs::path& path, std::string_view bytes) {
 
 } // namespace
 
-PictureUpload::PictureUpload(const ExchangeFolder& exchange, const PictureInspector& inspector)
+PictureUpload::PictureUpload(const ExchangeFolder& exchange, const PictureProbe& inspector)
     : m_exchange(exchange), m_inspector(inspector) {}
 
 PictureUpload::Result PictureUpload::store(const std::string& name, std::string_view bytes) {
@@ -82,7 +82,7 @@ std::string PictureUpload::problemOf(const std::string& name, std::string_view b
     if (bytes.size() > largestBytes) {
         return labelled(name, "は 20 MB を超えています。");
     }
-    const PictureInspector::Facts facts = m_inspector.inspect(bytes);
+    const PictureProbe::Facts facts = m_inspector.inspect(bytes);
     if (facts.format != "jpeg" && facts.format != "bmp" && facts.format != "gif") {
         return labelled(name, "は画像（JPEG、BMP、GIF）ではありません。画像でないファイルは "
                               "data フォルダーにコピーできません。");

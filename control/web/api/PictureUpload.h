@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ExchangeFolder.h"
-#include "PictureInspector.h"
+#include "PictureProbe.h"
 
 #include <cstddef>
 #include <mutex>
@@ -30,7 +30,7 @@ public:
         bool exists = false; // refused since a picture of that name is there
     };
 
-    PictureUpload(const ExchangeFolder& exchange, const PictureInspector& inspector);
+    PictureUpload(const ExchangeFolder& exchange, const PictureProbe& inspector);
 
     Result store(const std::string& name, std::string_view bytes);
 
@@ -39,7 +39,7 @@ private:
     Result copyIn(const std::string& name, std::string_view bytes);
 
     const ExchangeFolder& m_exchange;
-    const PictureInspector& m_inspector;
+    const PictureProbe& m_inspector;
     // One upload at a time: the check for a picture of the same name holds until its copy.
     std::mutex m_mutex;
 };

@@ -4,7 +4,7 @@
 #include "DeskRoutes.h"
 #include "PageAssets.h"
 #include "PageWords.h"
-#include "QtPictureInspector.h"
+#include "QtPictureProbe.h"
 #include "TlsIdentity.h"
 #include "WebChangeLog.h"
 #include "WebPlaces.h"
@@ -28,7 +28,7 @@ WebFrontEnd::WebFrontEnd(OperatorDesk& desk, Options options) : m_options(std::m
         WebPlaces::forWorkDir(WebPlaces::configHome(), WebPlaces::stateHome(), m_options.workDir);
     m_store = std::make_shared<WebSettingsStore>(places.configFolder);
     m_changes = std::make_shared<WebChangeLog>(places.changeLog);
-    m_inspector = std::make_unique<QtPictureInspector>();
+    m_inspector = std::make_unique<QtPictureProbe>();
     m_routes = std::make_unique<DeskRoutes>(desk, m_store, *m_inspector);
     WebRoutes routes = m_routes->routes();
     std::vector<PageFile> page = pageAssets();

@@ -14,7 +14,7 @@ namespace lm {
 class DeskEvents;
 class DeskRoutes;
 class OperatorDesk;
-class QtPictureInspector;
+class QtPictureProbe;
 class WebChangeLog;
 class WebServer;
 class WebSettingsStore;
@@ -62,7 +62,7 @@ private:
     Options m_options;
     std::shared_ptr<WebSettingsStore> m_store;
     std::shared_ptr<WebChangeLog> m_changes;
-    std::unique_ptr<QtPictureInspector> m_inspector;
+    std::unique_ptr<QtPictureProbe> m_inspector;
     std::unique_ptr<DeskRoutes> m_routes;
     std::unique_ptr<WebServer> m_server;
     std::unique_ptr<DeskEvents> m_events;

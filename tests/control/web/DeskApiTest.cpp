@@ -6,7 +6,7 @@
 #include "DeskRoutes.h"
 #include "OperatorDesk.h"
 #include "PlanFile.h"
-#include "QtPictureInspector.h"
+#include "QtPictureProbe.h"
 #include "ShowFile.h"
 #include "TestRows.h"
 #include "TestServer.h"
@@ -119,7 +119,7 @@ public:
     OperatorDesk desk{{work.path(), state.path(), &wallClock}};
     // A modal step of the window, held open.
     std::optional<OperatorDesk::Step> step;
-    QtPictureInspector inspector;
+    QtPictureProbe inspector;
     std::unique_ptr<DeskRoutes> routes;
     std::unique_ptr<TestServer> server;
     std::unique_ptr<DeskEvents> events;

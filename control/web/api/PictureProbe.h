@@ -8,7 +8,7 @@ namespace lm {
 // Reads a picture's format and dimensions from its header without decoding it, so that a
 // picture whose pixels would not fit the decoder's limits (a tiny file that claims huge
 // dimensions) is refused before anything decodes it. The program's one reads with Qt.
-class PictureInspector {
+class PictureProbe {
 public:
     struct Facts {
         std::string format; // "jpeg", "bmp", "gif"; empty: not a picture it can read
@@ -16,7 +16,7 @@ public:
         int height = 0;
     };
 
-    virtual ~PictureInspector() = default;
+    virtual ~PictureProbe() = default;
     virtual Facts inspect(std::string_view bytes) const = 0;
 };
 

@@ -1,4 +1,4 @@
-#include "QtPictureInspector.h"
+#include "QtPictureProbe.h"
 
 #include "PictureUpload.h"
 
@@ -9,7 +9,7 @@
 
 namespace lm {
 
-PictureInspector::Facts QtPictureInspector::inspect(std::string_view bytes) const {
+PictureProbe::Facts QtPictureProbe::inspect(std::string_view bytes) const {
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
