@@ -63,6 +63,25 @@ start_xvfb() {
     export QT_QPA_PLATFORM=xcb
 }
 
+# A scratch folder for the programs' configuration, state and runtime folders, with work/ for
+# their working folder, removed when the script ends, after the programs in `pids` (an array
+# the script declares) and Xvfb are stopped. Sets scratch.
+use_scratch() {
+    scratch=$(mktemp -d)
+    trap end_scratch EXIT
+    export XDG_CONFIG_HOME=$scratch/config XDG_STATE_HOME=$scratch/state
+    export XDG_RUNTIME_DIR=$scratch/run
+    mkdir -p "$XDG_RUNTIME_DIR" "$scratch/work"
+    chmod 700 "$XDG_RUNTIME_DIR"
+}
+
+end_scratch() {
+    local pid
+    for pid in "${pids[@]}"; do stop_pid "$pid"; done
+    [ -z "${xvfb_pid:-}" ] || stop_pid "$xvfb_pid"
+    rm -rf "$scratch"
+}
+
 stop_pid() {
     local pid=$1
     kill "$pid" 2>/dev/null || return 0

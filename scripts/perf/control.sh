@@ -12,24 +12,12 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-cmake -S "$perf_root" -B "$perf_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$perf_build" -j2 --target Velisto LMControl >/dev/null
+build_targets Velisto LMControl
 lmcontrol=$perf_build/control/LMControl
 velisto=$perf_build/display/Velisto
 
-scratch=$(mktemp -d)
 pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do stop_pid "$pid"; done
-    [ -z "${xvfb_pid:-}" ] || stop_pid "$xvfb_pid"
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-export XDG_STATE_HOME=$scratch/state XDG_RUNTIME_DIR=$scratch/run
-mkdir -p "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+use_scratch
 now_us() { echo $(($(date +%s%N) / 1000)); }
 
 # The show: two texts, in code page 932 with CR LF.

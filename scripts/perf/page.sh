@@ -12,24 +12,12 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/common.sh"
 
-cmake -S "$perf_root" -B "$perf_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$perf_build" -j2 --target Velisto LMControl >/dev/null
+build_targets Velisto LMControl
 lmcontrol=$perf_build/control/LMControl
 velisto=$perf_build/display/Velisto
 
-scratch=$(mktemp -d)
 pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do stop_pid "$pid"; done
-    [ -z "${xvfb_pid:-}" ] || stop_pid "$xvfb_pid"
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-export XDG_CONFIG_HOME=$scratch/config XDG_STATE_HOME=$scratch/state XDG_RUNTIME_DIR=$scratch/run
-mkdir -p "$XDG_RUNTIME_DIR" "$scratch/work"
-chmod 700 "$XDG_RUNTIME_DIR"
+use_scratch
 work=$scratch/work
 password="a password for the measurement"
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')

@@ -12,18 +12,9 @@ build_targets LMControl
 seconds=${LM_PERF_SECONDS:-60}
 runs=${LM_PERF_RUNS:-3}
 lmcontrol=$perf_build/control/LMControl
-scratch=$(mktemp -d)
 declare -A pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do stop_pid "$pid"; done
-    [ -z "${xvfb_pid:-}" ] || stop_pid "$xvfb_pid"
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-export XDG_STATE_HOME=$scratch/state XDG_RUNTIME_DIR=$scratch/run LMSIGN_WAKEUPS=off
-mkdir -p "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+use_scratch
+export LMSIGN_WAKEUPS=off
 
 # Blank now; its shows come twelve hours away, every day, and on dated days far ahead.
 away=$(((10#$(date +%H) + 12) % 24))

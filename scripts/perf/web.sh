@@ -17,18 +17,8 @@ build_targets LMControl Velisto web_api_load
 lmcontrol=$perf_build/control/LMControl
 load=$perf_build/benchmarks/web_api_load
 
-scratch=$(mktemp -d)
 pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do stop_pid "$pid"; done
-    [ -z "${xvfb_pid:-}" ] || stop_pid "$xvfb_pid"
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-export XDG_CONFIG_HOME=$scratch/config XDG_STATE_HOME=$scratch/state XDG_RUNTIME_DIR=$scratch/run
-mkdir -p "$XDG_RUNTIME_DIR" "$scratch/work"
-chmod 700 "$XDG_RUNTIME_DIR"
+use_scratch
 work=$scratch/work
 cd "$work"
 
