@@ -413,25 +413,24 @@ void OperatorDesk::stopByHand() {
 }
 
 void OperatorDesk::stopShow() {
-    // "表示を止める" ends the urgent message too: every display is blanked.
-    if (m_urgent->end()) {
-        urgentChanged();
-    }
-    m_chain->cmdStop_Click();
-    m_state.showRunning = false;
-    keepCopy();
+    haltShow(&RunController::cmdStop_Click);
     notify(static_cast<DeskChanges>(DeskChange::Run));
 }
 
 DeskOutcome OperatorDesk::endDisplays() {
+    haltShow(&RunController::endDisplays);
+    notify(DeskChange::Run | DeskChange::ByHand);
+    return {};
+}
+
+void OperatorDesk::haltShow(void (RunController::*halt)()) {
+    // The urgent message ends with the show: every display is blanked, or ended.
     if (m_urgent->end()) {
         urgentChanged();
     }
-    m_chain->endDisplays();
+    ((*m_chain).*halt)();
     m_state.showRunning = false;
     keepCopy();
-    notify(DeskChange::Run | DeskChange::ByHand);
-    return {};
 }
 
 DeskOutcome OperatorDesk::say(UrgentMessage message, int minutes) {

@@ -220,6 +220,8 @@ private:
     std::optional<DeskOutcome> refusedByStep() const;
     // "表示を止める", with the urgent message it ends.
     void stopShow();
+    // The chain's stop or its end of the displays, after the urgent message.
+    void haltShow(void (RunController::*halt)());
     // What came of adding or changing an item.
     DeskOutcome itemOutcome(const ShowList::AddResult& result);
     static DeskOutcome noSuchLine();
